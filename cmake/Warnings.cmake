@@ -1,0 +1,7 @@
+# Flags for our own targets only: link plimbury_warnings PRIVATE.
+add_library(plimbury_warnings INTERFACE)
+target_compile_options(plimbury_warnings INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wnon-virtual-dtor)
+if(PLIMBURY_WERROR)
+  target_compile_options(plimbury_warnings INTERFACE -Werror)
+endif()

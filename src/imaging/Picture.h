@@ -1,0 +1,26 @@
+#pragma once
+// A decoded picture in memory (for the preview), and loading one by extension.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plimbury {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;   // width * height * 3 bytes, top row first
+};
+
+// Reads a Windows bitmap file. Error("Bitmap image is not valid") for anything
+// it cannot read; Error("Cannot open file ...") when it cannot be opened.
+Picture readBmpFile(const std::string& path);
+
+// Loads a picture for display, choosing the decoder by the extension without
+// regard to case: "jpg"/"jpeg" JPEG (scaled down by libjpeg as far as it still
+// covers minWidth x minHeight, EXIF orientation applied), "bmp" bitmap.
+// Other extensions: Error("Unknown picture file extension (.<ext>)").
+Picture loadPicture(const std::string& path, int minWidth = 0, int minHeight = 0);
+
+} // namespace plimbury

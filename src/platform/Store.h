@@ -1,0 +1,50 @@
+#pragma once
+// The key/value store: the system registry on Windows, a folder of INI files
+// elsewhere (one file per root, one section per key path). Key paths are
+// written as the registry writes them ("software\\lumavuetest"); key and value
+// names are matched without regard to case.
+
+#include <memory>
+#include <string>
+
+namespace plimbury {
+
+enum class Root { LocalMachine, CurrentUser };
+
+// One opened key. Lives for one command or one tick.
+class StoreKey {
+public:
+    virtual ~StoreKey() = default;
+    // A missing value (or one that cannot be read) reads as "".
+    virtual std::string read(const std::string& name) = 0;
+    // Throws Error("Failed to set data for '<name>'") when the value cannot be stored.
+    virtual void write(const std::string& name, const std::string& value) = 0;
+};
+
+class Store {
+public:
+    virtual ~Store() = default;
+    // Needs read access only.
+    virtual bool keyExists(Root root, const std::string& path) = 0;
+    // Opens the key, creating it (and its parents) when missing. Returns null
+    // when the key cannot be opened for reading and writing or cannot be created.
+    virtual std::unique_ptr<StoreKey> openKey(Root root, const std::string& path) = 0;
+};
+
+// The file store rooted at `directory` (created on first write).
+std::unique_ptr<Store> makeFileStore(const std::string& directory);
+
+// $PLIMBURY_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/plimbury.
+std::string defaultStoreDirectory();
+
+// The registry on Windows, the file store at defaultStoreDirectory() elsewhere.
+std::unique_ptr<Store> makeSystemStore();
+
+// Key paths and value names the program uses.
+inline constexpr const char* kProgramKey = "software\\lumavuetest";
+inline constexpr const char* kSelectedValue = "settime_selected";
+inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr const char* kAutostartValue = "Vertanox plimbruy 2.1";
+inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+
+} // namespace plimbury
