@@ -1,0 +1,137 @@
+#pragma once
+// The main window: the skinned, borderless, rounded window that owns the two
+// working lists, the interval settings, the file dialogs, the tray icon and
+// all timers. Handlers keep the names of the events they answer.
+
+#include "app/Dialogs.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <string>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QRadioButton;
+class SortedListBox;
+class TmyImage;
+class TrayIcon;
+class Twall;
+class Tscreensaver;
+
+namespace plimbury {
+class Clock;
+class Store;
+class Wallpaper;
+} // namespace plimbury
+
+// What the window needs from the system; tests pass fakes.
+struct AppServices {
+    plimbury::Store* store = nullptr;
+    const plimbury::Clock* clock = nullptr;
+    plimbury::Wallpaper* wallpaper = nullptr;
+    std::string executablePath;   // for the autostart value
+    std::string executableFolder; // help page
+    std::string dataFolder;       // "lumavue.bmp" and VidoZeziv
+    QStringList arguments;        // command-line arguments, program name excluded
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(const AppServices& services, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Created right after this window, before the message loop runs.
+    void setEditors(Twall* wall, Tscreensaver* screensaver);
+
+    // --- Controls (names of the window layout) ---
+    TmyImage* Image_bg = nullptr;
+    TmyImage* myImage_nb = nullptr;   TmyImage* myImage_n = nullptr;
+    TmyImage* myImage_ob = nullptr;   TmyImage* myImage_o = nullptr;
+    TmyImage* myImage_sb = nullptr;   TmyImage* myImage_s = nullptr;
+    TmyImage* myImage_faqb = nullptr; TmyImage* myImage_faq = nullptr;
+    TmyImage* myImage_done = nullptr; TmyImage* myImage_donet = nullptr;
+    TmyImage* myImage_exit = nullptr; TmyImage* myImage_exitt = nullptr;
+    TmyImage* myImage_ww = nullptr;   TmyImage* myImage_wr = nullptr;
+    TmyImage* myImage_sw = nullptr;   TmyImage* myImage_sr = nullptr;
+    TmyImage* myImage_sel_wall = nullptr;
+    TmyImage* myImage_sel_scr = nullptr;
+    SortedListBox* FileListBox1 = nullptr;   // working wallpaper list
+    SortedListBox* FileListBox2 = nullptr;   // working screen-saver list
+    QGroupBox* GroupBox_wall = nullptr;
+    QGroupBox* GroupBox_scr = nullptr;
+    QRadioButton* RadioButton1 = nullptr; QRadioButton* RadioButton2 = nullptr; QRadioButton* RadioButton3 = nullptr;
+    QRadioButton* RadioButton4 = nullptr; QRadioButton* RadioButton5 = nullptr; QRadioButton* RadioButton6 = nullptr;
+    QLineEdit* Edit1 = nullptr; QLineEdit* Edit2 = nullptr; QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr; QLineEdit* Edit5 = nullptr; QLineEdit* Edit6 = nullptr;
+    QLabel* Label1 = nullptr; QLabel* Label2 = nullptr; QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr; QLabel* Label5 = nullptr; QLabel* Label6 = nullptr;
+    dialogs::FileDialogSettings OpenDialog1;
+    dialogs::FileDialogSettings SaveDialog1;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Setup1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QTimer Timer1, Timer2, Timer3, Timer6, Timer7;
+    TrayIcon* m_tray = nullptr;
+
+    // --- Program-wide state ---
+    std::string m_selectedProject;      // settime_selected, read once at start
+    bool m_wallpaperFirstTick = true;
+    bool m_screensaverFirstTick = true;
+    Twall* m_wall = nullptr;
+    Tscreensaver* m_screensaver = nullptr;
+    AppServices m_services;
+
+    // The current project file: SaveDialog1's name when set, else the selected project.
+    std::string currentProjectFile() const;
+
+    // --- Handlers ---
+    void FormCreate();
+    void FormShow();
+    void Image_bgMouseDown(Qt::MouseButton button);
+    void myImage_faqClick();
+    void myImage_exittClick();
+    // hover pairs
+    void myImage_nbMouseMove();   void myImage_nMouseLeave();
+    void myImage_obMouseMove();   void myImage_oMouseLeave();
+    void myImage_sbMouseMove();   void myImage_sMouseLeave();
+    void myImage_faqbMouseMove(); void myImage_faqMouseLeave();
+    void myImage_doneMouseMove(); void myImage_donetMouseLeave();
+    void myImage_exitMouseMove(); void myImage_exittMouseLeave();
+    void myImage_wwMouseMove();   void myImage_wrMouseLeave();
+    void myImage_swMouseMove();   void myImage_srMouseLeave();
+    // pages and editors
+    void myImage_wrClick();
+    void myImage_srClick();
+    void myImage_sel_wallClick();
+    void myImage_sel_scrClick();
+    // interval rows
+    void RadioButton1Click(); void RadioButton2Click(); void RadioButton3Click();
+    void RadioButton4Click(); void RadioButton5Click(); void RadioButton6Click();
+    void Label6Click();
+    // project commands (TForm1Commands.cpp)
+    void myImage_nClick();
+    void myImage_oClick();
+    void myImage_sClick();
+    void myImage_donetClick();
+    // rotation (TForm1Rotation.cpp)
+    void Timer1Timer();
+    void Timer2Timer();
+    // tray and start-up timers
+    void Timer3Timer();
+    void Timer6Timer();
+    void Timer7Timer();
+    void Setup1Click();
+    void Exit1Click();
+    // Adds the tray icon with `tip` and hides the window.
+    void goToTray(const QString& tip);
+    // Shows the window again and removes the tray icon.
+    void comeBackFromTray();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+};

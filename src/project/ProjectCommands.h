@@ -1,0 +1,75 @@
+#pragma once
+// The project commands without the window: the window gathers its state into
+// these structures, calls the command and applies the result.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plimbury {
+
+class Store;
+
+enum class Unit { Minute = 0, Hour = 1, Day = 2 };
+
+// "minute", "hour", "day".
+const char* unitWord(Unit unit);
+
+// One interval group of the window: its three edit boxes (minute, hour, day).
+struct IntervalGroup {
+    std::array<bool, 3> enabled{};
+    std::array<std::string, 3> texts{"0", "0", "0"};
+};
+
+// What Save and Save and Run take from the window.
+struct ProjectState {
+    std::vector<std::string> wallpapers;     // FileListBox1, in its order
+    std::vector<std::string> screensavers;   // FileListBox2, in its order
+    IntervalGroup wallpaper;                 // Edit1..Edit3
+    IntervalGroup screensaver;               // Edit4..Edit6
+};
+
+// What Open and the resume at start put into the window.
+struct LoadedProject {
+    std::vector<std::string> wallpapers;     // in key order (the lists sort them)
+    std::vector<std::string> screensavers;
+    // The unit named by swtime/sstime and the text of swrefreshtime/ssrefreshtime;
+    // nullopt when the word is none of the three (the group is left as it was).
+    std::optional<std::pair<Unit, std::string>> wallpaperInterval;
+    std::optional<std::pair<Unit, std::string>> screensaverInterval;
+};
+
+// Reads a project: both counts are converted before anything else (a missing
+// file or count throws "'<text>' is not a valid integer value"); a count above
+// kMaxEntries is refused with a clear message; a negative count loads nothing.
+inline constexpr std::int32_t kMaxEntries = 1000000;
+LoadedProject loadProject(const std::string& path);
+
+// Save: the intervals, the counts and the entries, in the file's order of writes.
+// Throws Error("Unable to write to <path>") (keys written so far reach the disk).
+void saveProject(const std::string& path, const ProjectState& state);
+
+// The check of Save and Run: false when the three texts of either group are all "0".
+bool intervalsFilledIn(const ProjectState& state);
+inline constexpr const char* kFillInMessage = "please fill in the wallpaper or screensaver time setup ";
+
+// Checks that Save and Run can write everything it would (every enabled box is
+// a number, no entry holds a line break); throws the user's message otherwise.
+void checkBeforeSaveAndRun(const ProjectState& state);
+
+// The first due value of a list for `count` units, from the moment of saving.
+using FirstDue = std::function<std::string(Unit unit, std::int32_t count)>;
+
+// Save and Run's writes to the project file, in their order; `savedStamp` is
+// the stamp of the moment of saving as text (for the day unit).
+void saveAndRunProject(const std::string& path, const ProjectState& state,
+                       const FirstDue& firstDue, const std::string& savedStamp);
+
+// Records `path` as the selected project (settime_selected); silently skipped
+// when the key cannot be opened.
+void recordSelectedProject(Store& store, const std::string& path);
+
+} // namespace plimbury
