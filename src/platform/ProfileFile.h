@@ -1,5 +1,6 @@
 #pragma once
-// A project file in INI (profile file) form, parsed once per command or tick.
+// An INI (profile) file, parsed once per command or tick: the project files
+// and the file store are made of these.
 //
 // Reads and writes address one key: a missing file, section or key reads as "";
 // names match without regard to ASCII case; values are read whole (no length
