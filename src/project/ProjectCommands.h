@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plimbury {
@@ -48,7 +49,12 @@ struct LoadedProject {
 inline constexpr std::int32_t kMaxEntries = 1000000;
 LoadedProject loadProject(const std::string& path);
 
+// Throws Error("'<text>' cannot be stored in a project file: it contains a
+// line break") for the first list entry or enabled box text holding a CR or LF.
+void checkStorable(const ProjectState& state);
+
 // Save: the intervals, the counts and the entries, in the file's order of writes.
+// Runs checkStorable first (nothing is written when it throws).
 // Throws Error("Unable to write to <path>") (keys written so far reach the disk).
 void saveProject(const std::string& path, const ProjectState& state);
 
@@ -64,7 +70,10 @@ void checkBeforeSaveAndRun(const ProjectState& state);
 using FirstDue = std::function<std::string(Unit unit, std::int32_t count)>;
 
 // Save and Run's writes to the project file, in their order; `savedStamp` is
-// the stamp of the moment of saving as text (for the day unit).
+// the stamp of the moment of saving as text (for the day unit). Runs
+// checkStorable first; an enabled box that is not a number stops the writes at
+// that box with the conversion message, the keys written before it reaching
+// the disk (checkBeforeSaveAndRun keeps the window from getting there).
 void saveAndRunProject(const std::string& path, const ProjectState& state,
                        const FirstDue& firstDue, const std::string& savedStamp);
 

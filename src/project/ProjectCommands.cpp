@@ -1,0 +1,293 @@
+#include "ProjectCommands.h"
+
+#include "project/NumberRule.h"
+
+#include "platform/Error.h"
+#include "platform/ProfileFile.h"
+#include "platform/Store.h"
+
+#include <string_view>
+
+namespace plimbury {
+
+namespace {
+
+constexpr Unit kUnits[] = {Unit::Minute, Unit::Hour, Unit::Day};
+
+constexpr const char* kCountItem = "countitem";
+constexpr const char* kCountTime = "counttime";
+constexpr const char* kSwItem = "switem";
+constexpr const char* kSsItem = "ssitem";
+
+// The keys of one list. The two lists use different names for the same
+// meanings, and the screen-saver due keys are not simply prefixed.
+struct ListKeys {
+    const char* countKey;
+    const char* itemSection;
+    const char* itemPrefix;
+    const char* unitKey;
+    const char* countTextKey;
+};
+
+constexpr ListKeys kWallpaperKeys{"swcount", kSwItem, "sw", "swtime", "swrefreshtime"};
+constexpr ListKeys kScreensaverKeys{"sscount", kSsItem, "ss", "sstime", "ssrefreshtime"};
+
+bool hasLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+[[noreturn]] void refuseLineBreak(const std::string& text)
+{
+    throw Error("'" + text + "' cannot be stored in a project file: it contains a line break");
+}
+
+} // namespace
+
+// A line break would split the entry in two and every later load would see a
+// different project, so it is refused before the first key is written.
+void checkStorable(const ProjectState& state)
+{
+    for (const IntervalGroup* group : {&state.wallpaper, &state.screensaver}) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (group->enabled[i] && hasLineBreak(group->texts[i]))
+                refuseLineBreak(group->texts[i]);
+        }
+    }
+    for (const auto* list : {&state.wallpapers, &state.screensavers}) {
+        for (const std::string& entry : *list) {
+            if (hasLineBreak(entry))
+                refuseLineBreak(entry);
+        }
+    }
+}
+
+namespace {
+
+// The project file used to be written key by key, each write reaching the disk
+// at once; a command that stops half-way therefore leaves the keys it wrote so
+// far. ProfileFile collects writes in memory, so the error path flushes too.
+template <class Writes>
+void writeProject(const std::string& path, Writes&& writes)
+{
+    ProfileFile file(path);
+    try {
+        writes(file);
+    } catch (...) {
+        try {
+            file.flush();
+        } catch (const Error&) {
+            // The failure that stopped the command is the one the user must see.
+        }
+        throw;
+    }
+    file.flush();
+}
+
+void writeIntervals(ProfileFile& file, const IntervalGroup& group, const ListKeys& keys)
+{
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (!group.enabled[i])
+            continue;
+        file.write(kCountTime, keys.unitKey, unitWord(kUnits[i]));
+        file.write(kCountTime, keys.countTextKey, group.texts[i]);
+    }
+}
+
+void writeListsAndCounts(ProfileFile& file, const ProjectState& state)
+{
+    file.write(kCountItem, kScreensaverKeys.countKey, std::to_string(state.screensavers.size()));
+    file.write(kCountItem, kWallpaperKeys.countKey, std::to_string(state.wallpapers.size()));
+    for (const auto& [list, keys] : {std::pair{&state.wallpapers, &kWallpaperKeys},
+                                     std::pair{&state.screensavers, &kScreensaverKeys}}) {
+        std::string key = keys->itemPrefix;
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            key.resize(2);
+            key += std::to_string(i);
+            file.write(keys->itemSection, key, (*list)[i]);
+        }
+    }
+}
+
+std::vector<std::string> readEntries(const ProfileFile& file, const ListKeys& keys, std::int32_t count)
+{
+    std::vector<std::string> entries;
+    if (count <= 0)
+        return entries;
+    entries.reserve(static_cast<std::size_t>(count));
+    std::string key = keys.itemPrefix;
+    for (std::int32_t i = 0; i < count; ++i) {
+        key.resize(2);
+        key += std::to_string(i);
+        entries.push_back(file.read(keys.itemSection, key));
+    }
+    return entries;
+}
+
+std::optional<std::pair<Unit, std::string>> readInterval(const ProfileFile& file, const ListKeys& keys)
+{
+    const std::string word = file.read(kCountTime, keys.unitKey);
+    for (Unit unit : kUnits) {
+        if (word == unitWord(unit))
+            return std::pair{unit, file.read(kCountTime, keys.countTextKey)};
+    }
+    return std::nullopt;
+}
+
+bool allZero(const IntervalGroup& group)
+{
+    for (const std::string& text : group.texts) {
+        if (text != "0")
+            return false;
+    }
+    return true;
+}
+
+// The wallpaper's due keys of Save and Run for one enabled box. The order of
+// the writes fixes the order of the lines of a new file.
+void writeWallpaperSchedule(ProfileFile& file, Unit unit, const std::string& text,
+                            const FirstDue& firstDue, const std::string& savedStamp)
+{
+    file.write(kCountTime, "swtime", unitWord(unit));
+    file.write(kCountTime, "swrefreshtime", text);
+    file.write(kCountTime, "sw_no", "0");
+    switch (unit) {
+    case Unit::Minute: {
+        file.write(kCountTime, "setup_swminute", "0");
+        file.write(kCountTime, "setup_sw_minute", "0");
+        file.write(kCountTime, "screensaver_setup_swminute", "0");
+        file.write(kCountTime, "screensaver_setup_sw_minute", "0");
+        const std::int32_t n = toInt32(text);
+        file.write(kCountTime, "setup_swminute", "0");
+        file.write(kCountTime, "setup_sw_minute", firstDue(unit, n));
+        break;
+    }
+    case Unit::Hour: {
+        const std::int32_t n = toInt32(text);
+        file.write(kCountTime, "setup_sw_minute", firstDue(unit, n));
+        file.write(kCountTime, "setup_swminute", "0");
+        break;
+    }
+    case Unit::Day: {
+        const std::int32_t n = toInt32(text);
+        file.write(kCountTime, "setup_swminute", firstDue(unit, n));
+        file.write(kCountTime, "setup_sw_minute", savedStamp);
+        break;
+    }
+    }
+}
+
+void writeScreensaverSchedule(ProfileFile& file, Unit unit, const std::string& text,
+                              const FirstDue& firstDue)
+{
+    file.write(kCountTime, "sstime", unitWord(unit));
+    file.write(kCountTime, "ssrefreshtime", text);
+    file.write(kCountTime, "ss_no", "0");
+    const std::int32_t n = toInt32(text);
+    const std::string due = firstDue(unit, n);
+    switch (unit) {
+    case Unit::Minute:
+        file.write(kCountTime, "screensaver_setup_sw_minute", due);
+        file.write(kCountTime, "screensaver_setup_swminute", due);
+        break;
+    case Unit::Hour:
+        file.write(kCountTime, "screensaver_setup_sw_minute", due);
+        file.write(kCountTime, "screensaver_setup_swminute", "0");
+        break;
+    case Unit::Day:
+        file.write(kCountTime, "screensaver_setup_swminute", due);
+        file.write(kCountTime, "screensaver_setup_sw_minute", "0");
+        break;
+    }
+}
+
+} // namespace
+
+const char* unitWord(Unit unit)
+{
+    switch (unit) {
+    case Unit::Minute:
+        return "minute";
+    case Unit::Hour:
+        return "hour";
+    case Unit::Day:
+        return "day";
+    }
+    return "";
+}
+
+LoadedProject loadProject(const std::string& path)
+{
+    const ProfileFile file(path);
+    // Both counts are converted before anything else, so a file that is not a
+    // project stops the load before the caller has touched its lists.
+    const std::int32_t wallpaperCount = toInt32(file.read(kCountItem, kWallpaperKeys.countKey));
+    const std::int32_t screensaverCount = toInt32(file.read(kCountItem, kScreensaverKeys.countKey));
+    for (std::int32_t count : {wallpaperCount, screensaverCount}) {
+        if (count > kMaxEntries) {
+            throw Error("The project file " + path + " lists " + std::to_string(count) +
+                        " entries; a list holds at most " + std::to_string(kMaxEntries));
+        }
+    }
+
+    LoadedProject project;
+    project.wallpapers = readEntries(file, kWallpaperKeys, wallpaperCount);
+    project.screensavers = readEntries(file, kScreensaverKeys, screensaverCount);
+    project.wallpaperInterval = readInterval(file, kWallpaperKeys);
+    project.screensaverInterval = readInterval(file, kScreensaverKeys);
+    return project;
+}
+
+void saveProject(const std::string& path, const ProjectState& state)
+{
+    checkStorable(state);
+    writeProject(path, [&](ProfileFile& file) {
+        writeIntervals(file, state.wallpaper, kWallpaperKeys);
+        writeIntervals(file, state.screensaver, kScreensaverKeys);
+        writeListsAndCounts(file, state);
+    });
+}
+
+bool intervalsFilledIn(const ProjectState& state)
+{
+    return !allZero(state.wallpaper) && !allZero(state.screensaver);
+}
+
+void checkBeforeSaveAndRun(const ProjectState& state)
+{
+    // In the order Save and Run converts them, so the message names the same
+    // text the write would have stopped at.
+    for (const IntervalGroup* group : {&state.wallpaper, &state.screensaver}) {
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (group->enabled[i])
+                toInt32(group->texts[i]);
+        }
+    }
+    checkStorable(state);
+}
+
+void saveAndRunProject(const std::string& path, const ProjectState& state,
+                       const FirstDue& firstDue, const std::string& savedStamp)
+{
+    checkStorable(state);
+    writeProject(path, [&](ProfileFile& file) {
+        // Several enabled boxes in a group each write in turn; the last one stands.
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (state.wallpaper.enabled[i])
+                writeWallpaperSchedule(file, kUnits[i], state.wallpaper.texts[i], firstDue, savedStamp);
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (state.screensaver.enabled[i])
+                writeScreensaverSchedule(file, kUnits[i], state.screensaver.texts[i], firstDue);
+        }
+        writeListsAndCounts(file, state);
+    });
+}
+
+void recordSelectedProject(Store& store, const std::string& path)
+{
+    if (const auto key = store.openKey(Root::LocalMachine, kProgramKey))
+        key->write(kSelectedValue, path);
+}
+
+} // namespace plimbury
