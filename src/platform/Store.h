@@ -46,5 +46,6 @@ inline constexpr const char* kSelectedValue = "settime_selected";
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr const char* kAutostartValue = "Vertanox plimbruy 2.1";
 inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
+inline constexpr const char* kWallpaperValue = "Wallpaper";
 
 } // namespace plimbury

@@ -6,7 +6,9 @@
 
 namespace plimbury {
 
-// Full path of the running executable, and its folder without a trailing separator.
+// Full path of the running executable, and its folder without a trailing
+// separator ("/" for a program in the root folder). On Linux from
+// /proc/self/exe; "" when the system cannot tell.
 std::string executablePath();
 std::string executableFolder();
 
@@ -15,17 +17,26 @@ const char* pathSeparator();
 
 // Where the program keeps "lumavue.bmp" and looks for VidoZeziv: the
 // executable's folder when it is writable, else
-// ${XDG_DATA_HOME:-$HOME/.local/share}/plimbury.
+// ${XDG_DATA_HOME:-$HOME/.local/share}/plimbury, which is then created if
+// missing (a failure to create it shows later, when a file is written there).
 std::string programDataFolder();
 
-// Opens a document with the desktop's default handler; failures are ignored.
+// Opens a document with the desktop's default handler (xdg-open away from
+// Windows); failures are ignored.
 void openDocument(const std::string& path);
 
 // Starts `program` with exactly `args` (no shell), detached: not waited for,
-// no zombie left behind. Returns false when it could not be started.
+// no zombie left behind. A program name without a separator is looked up in
+// PATH. Returns false when it could not be started (not found, not
+// executable, no process); what the program does after it started is not
+// looked at. The started program inherits no file descriptors but 0, 1 and 2.
 bool startDetached(const std::string& program, const std::vector<std::string>& args);
 
-// The folder where screen-saver programs live (GetSystemDirectoryA on Windows).
+// The folder where screen-saver programs live (GetSystemDirectoryA on
+// Windows). Away from Windows the screen-saver programs are xscreensaver's
+// "hacks": /usr/libexec/xscreensaver (Debian 11 and later), else
+// /usr/lib/xscreensaver (older Debian and Ubuntu releases), else /usr/bin, so
+// the folder shown first always exists.
 std::string systemScreenSaverFolder();
 
 // An environment variable, or "" when unset.

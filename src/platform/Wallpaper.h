@@ -1,9 +1,10 @@
 #pragma once
 // Handing a picture file to the desktop as its wallpaper, stretched, not tiled.
 // On Windows: SystemParametersInfoA(SPI_SETDESKWALLPAPER, ...). Elsewhere the
-// path is stored as "Wallpaper" in the store's Control Panel\Desktop key, then
-// the running desktop is asked to show it through the backend named by
-// PLIMBURY_DESKTOP ("auto" by default, "none" stores only).
+// path is stored as "Wallpaper" in the store's Control Panel\Desktop key of
+// the current user, then the running desktop is asked to show it through the
+// backend named by PLIMBURY_DESKTOP ("auto", the default, detects the desktop;
+// "none" stores only; the names are matched without regard to case).
 
 #include <memory>
 #include <string>
@@ -15,11 +16,16 @@ class Store;
 class Wallpaper {
 public:
     virtual ~Wallpaper() = default;
-    // Throws Error with a message for the user when the desktop refuses.
+    // Throws Error with a message for the user when the desktop refuses, and
+    // never returns when the change was not made. When the path cannot be
+    // stored the desktop is still changed, then "Failed to create key Desktop"
+    // or "Failed to set data for 'Wallpaper'" is thrown. An unknown
+    // PLIMBURY_DESKTOP is reported here, before anything is stored, with the
+    // accepted names.
     virtual void setDesktopWallpaper(const std::string& path) = 0;
 };
 
-// The store must outlive the returned object.
+// The store must outlive the returned object. Does not throw.
 std::unique_ptr<Wallpaper> makeSystemWallpaper(Store& store);
 
 } // namespace plimbury

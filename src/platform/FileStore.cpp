@@ -1,0 +1,214 @@
+// The store away from Windows: one INI file per root in one folder, one
+// section per key path. Values go through ProfileFile, so the files follow the
+// project file's rules (names without regard to ASCII case, atomic
+// replacement). ProfileFile has no notion of an empty section, which is what
+// a freshly created key is, so the section headers are looked up and added here.
+
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+#include "platform/ProfileFile.h"
+#include "platform/Store.h"
+#include "platform/UserFolders.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace plimbury {
+
+namespace {
+
+const char* rootFileName(Root root)
+{
+    return root == Root::LocalMachine ? "HKEY_LOCAL_MACHINE.ini" : "HKEY_CURRENT_USER.ini";
+}
+
+bool isNameBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && isNameBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isNameBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    return true;
+}
+
+// The header rule of ProfileFile: the first non-blank character is "[", the
+// name lies between it and the last "]" of the line, blanks around it ignored.
+bool hasSection(std::string_view text, std::string_view name)
+{
+    name = trimmed(name);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    while (!text.empty()) {
+        const std::size_t end = text.find_first_of("\r\n");
+        std::string_view line = trimmed(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.starts_with('['))
+            continue;
+        const std::size_t close = line.rfind(']');
+        if (close != std::string_view::npos && sameName(trimmed(line.substr(1, close - 1)), name))
+            return true;
+    }
+    return false;
+}
+
+// A name the file can hold as a section header of its own.
+bool isStorableKeyPath(std::string_view path)
+{
+    return !trimmed(path).empty() && path.find_first_of("]\r\n") == std::string_view::npos;
+}
+
+// The profile reader drops blanks around a value and one pair of enclosing
+// quotes, so a path ending in a blank, or a quoted text, would read back
+// changed. Quoting such values keeps every value as it was written.
+std::string storedForm(const std::string& value)
+{
+    if (value.empty())
+        return value;
+    auto trimmedByReader = [](char c) {
+        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
+    };
+    const bool quotedAlready =
+        value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'');
+    if (trimmedByReader(value.front()) || trimmedByReader(value.back()) || quotedAlready)
+        return '"' + value + '"';
+    return value;
+}
+
+bool folderWritable([[maybe_unused]] const std::string& folder)
+{
+#ifdef _WIN32
+    return true;
+#else
+    return access(folder.c_str(), W_OK) == 0;
+#endif
+}
+
+class FileStoreKey final : public StoreKey {
+public:
+    FileStoreKey(std::string file, std::string section)
+        : m_file(std::move(file))
+        , m_section(std::move(section))
+    {
+    }
+
+    std::string read(const std::string& name) override
+    {
+        try {
+            return ProfileFile(m_file).read(m_section, name);
+        } catch (const std::exception&) {
+        } catch (const FileError&) {
+        }
+        return {};
+    }
+
+    void write(const std::string& name, const std::string& value) override
+    {
+        try {
+            // ProfileFile reads a file it cannot read as empty; writing then
+            // would replace every other key of the store with nothing.
+            readWholeFile(m_file);
+            ProfileFile file(m_file);
+            file.write(m_section, name, storedForm(value));
+            file.flush();
+            return;
+        } catch (const std::exception&) {
+        } catch (const FileError&) {
+        }
+        throw Error("Failed to set data for '" + name + "'");
+    }
+
+private:
+    std::string m_file;
+    std::string m_section;
+};
+
+class FileStore final : public Store {
+public:
+    explicit FileStore(std::string directory)
+        : m_directory(std::move(directory))
+    {
+    }
+
+    bool keyExists(Root root, const std::string& path) override
+    {
+        try {
+            const std::optional<std::string> text = readWholeFile(fileOf(root));
+            return text && hasSection(*text, path);
+        } catch (const FileError&) {
+            return false;
+        }
+    }
+
+    std::unique_ptr<StoreKey> openKey(Root root, const std::string& path) override
+    {
+        if (!isStorableKeyPath(path))
+            return nullptr;
+        std::error_code ec;
+        std::filesystem::create_directories(m_directory, ec);
+        if (ec || !folderWritable(m_directory))
+            return nullptr;
+        const std::string file = fileOf(root);
+        try {
+            std::string text = readWholeFile(file).value_or(std::string());
+            if (!hasSection(text, path)) {
+                if (!text.empty() && text.back() != '\n' && text.back() != '\r')
+                    text += "\r\n";
+                text += '[' + path + "]\r\n";
+                writeFileAtomically(file, text);
+            }
+        } catch (const FileError&) {
+            return nullptr;
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+        return std::make_unique<FileStoreKey>(file, path);
+    }
+
+private:
+    std::string fileOf(Root root) const { return (std::filesystem::path(m_directory) / rootFileName(root)).string(); }
+
+    std::string m_directory;
+};
+
+} // namespace
+
+std::unique_ptr<Store> makeFileStore(const std::string& directory)
+{
+    return std::make_unique<FileStore>(directory);
+}
+
+std::string defaultStoreDirectory()
+{
+    if (const char* chosen = std::getenv("PLIMBURY_REGISTRY"); chosen && *chosen)
+        return chosen;
+    return userConfigFolder() + "/plimbury";
+}
+
+#ifndef _WIN32
+std::unique_ptr<Store> makeSystemStore()
+{
+    return makeFileStore(defaultStoreDirectory());
+}
+#endif
+
+} // namespace plimbury

@@ -1,0 +1,20 @@
+#pragma once
+// The per-user base folders of the XDG base directory layout. A variable that
+// is unset, empty or not an absolute path is ignored (as the layout requires)
+// and the default under the home folder is used. The home folder is $HOME, or
+// the password database's entry when HOME is unset. Nothing is created.
+
+#include <string>
+
+namespace plimbury {
+
+// ${XDG_CONFIG_HOME:-$HOME/.config}
+std::string userConfigFolder();
+
+// ${XDG_DATA_HOME:-$HOME/.local/share}
+std::string userDataFolder();
+
+// ${XDG_CACHE_HOME:-$HOME/.cache}
+std::string userCacheFolder();
+
+} // namespace plimbury

@@ -1,0 +1,97 @@
+// Away from Windows: the path goes into the store as "Wallpaper", as
+// SystemParametersInfoA records it there on Windows, then to the desktop
+// backend chosen by PLIMBURY_DESKTOP. Windows has its own in win/.
+#ifndef _WIN32
+
+#include "platform/Wallpaper.h"
+
+#include "platform/Error.h"
+#include "platform/Store.h"
+#include "platform/System.h"
+#include "platform/desktop/DesktopBackend.h"
+
+#include <optional>
+
+namespace plimbury {
+
+namespace {
+
+std::string asciiLower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string acceptedDesktops()
+{
+    std::string list = "auto";
+    for (const desktop::BackendEntry& entry : desktop::desktopBackends())
+        list += std::string(", ") + entry.name;
+    return list;
+}
+
+class DesktopWallpaper final : public Wallpaper {
+public:
+    DesktopWallpaper(Store& store, std::string desktopName)
+        : m_store(store)
+        , m_desktopName(std::move(desktopName))
+    {
+    }
+
+    void setDesktopWallpaper(const std::string& path) override
+    {
+        desktop::DesktopBackend& shower = backend();
+
+        // As on Windows the desktop is changed even when the setting could
+        // not be recorded; that failure is reported afterwards.
+        std::optional<Error> notStored;
+        if (std::unique_ptr<StoreKey> key = m_store.openKey(Root::CurrentUser, kDesktopKey)) {
+            try {
+                key->write(kWallpaperValue, path);
+            } catch (const Error& error) {
+                notStored = error;
+            }
+        } else {
+            notStored = Error("Failed to create key Desktop");
+        }
+        shower.showWallpaper(path);
+        if (notStored)
+            throw *notStored;
+    }
+
+private:
+    // Made at the first change rather than at construction, so that a wrong
+    // PLIMBURY_DESKTOP or an absent desktop service is reported like any
+    // other failed change, and tried again at the next one.
+    desktop::DesktopBackend& backend()
+    {
+        if (m_backend)
+            return *m_backend;
+        const std::string name = m_desktopName == "auto" ? desktop::detectDesktop() : m_desktopName;
+        m_backend = desktop::makeDesktopBackend(name);
+        if (!m_backend)
+            throw Error("Unknown desktop '" + m_desktopName + "' in PLIMBURY_DESKTOP; use one of: " +
+                        acceptedDesktops());
+        return *m_backend;
+    }
+
+    Store& m_store;
+    std::string m_desktopName;
+    std::unique_ptr<desktop::DesktopBackend> m_backend;
+};
+
+} // namespace
+
+std::unique_ptr<Wallpaper> makeSystemWallpaper(Store& store)
+{
+    std::string name = asciiLower(environmentValue("PLIMBURY_DESKTOP"));
+    if (name.empty())
+        name = "auto";
+    return std::make_unique<DesktopWallpaper>(store, std::move(name));
+}
+
+} // namespace plimbury
+
+#endif
