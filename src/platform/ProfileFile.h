@@ -12,8 +12,10 @@
 // Writes collect in memory and reach the disk together at flush(), as one
 // atomic replacement of the file.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace plimbury {
@@ -33,6 +35,13 @@ public:
     // line break in the section name); the file is then unchanged.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
+    // A section exists when its header is in the file, keys or not.
+    bool hasSection(std::string_view section) const;
+
+    // Adds an empty section at the end of the file unless it exists. Throws
+    // Error for a name write() would refuse.
+    void addSection(std::string_view section);
+
     // Writes the changes, if any, to disk atomically. Throws
     // Error("Unable to write to <path>") when the system refuses.
     void flush();
@@ -40,9 +49,43 @@ public:
     bool dirty() const { return m_dirty; }
 
 private:
+    struct NoCaseHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept;
+    };
+    struct NoCaseEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const noexcept;
+    };
+    template <class T>
+    using NameMap = std::unordered_map<std::string, T, NoCaseHash, NoCaseEqual>;
+
+    struct Line {
+        std::string text;      // without its line end
+        std::string_view end;  // "\r\n", "\n", "\r", or "" for a last line without one
+    };
+    // The lines of one section. New keys go to the end of `body`, so adding
+    // many keys to a section in the middle of the file costs no shifting; the
+    // file is assembled at flush().
+    struct Section {
+        Line header;                 // empty for the lines before the first header
+        std::vector<Line> body;      // up to the last line that is not blank
+        std::vector<Line> tail;      // the blank lines that follow
+        NameMap<std::size_t> keys;   // first entry of each name -> index in body
+    };
+
+    void parse(std::string_view text);
+    Section& sectionForWrite(std::string_view section, bool& created);
+    static void tidyHeader(Line& header);
+    void refuse() const;
+
     std::string m_path;
     bool m_dirty = false;
-    // (parsed representation: the implementation's choice)
+    bool m_unreadable = false;           // never replace what could not be read
+    std::string m_bom;                   // kept in front of the first line
+    std::string_view m_newline = "\r\n"; // the file's own line end, for new lines
+    std::vector<Section> m_sections;     // [0]: the lines before the first header
+    NameMap<std::size_t> m_index;        // first section of each name
 };
 
 } // namespace plimbury

@@ -1,0 +1,302 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace plimbury {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// The blanks the profile format ignores around names and values; ^Z is an
+// old end-of-file mark that editors left behind.
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\x1A';
+}
+
+std::string_view trimLeft(std::string_view s)
+{
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    return s;
+}
+
+std::string_view trim(std::string_view s)
+{
+    s = trimLeft(s);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+bool isBlankLine(std::string_view s)
+{
+    return trimLeft(s).empty();
+}
+
+// Only ASCII letters fold: the bytes of other letters depend on a code page
+// this file does not know.
+char foldCase(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool hasLineBreak(std::string_view s)
+{
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// [name] with anything before "[" blank; the name runs to the last "]".
+struct Header {
+    std::size_t open = 0;
+    std::size_t close = 0;
+};
+
+std::optional<Header> findHeader(std::string_view line)
+{
+    const std::size_t open = line.find_first_not_of(" \t\v\f\r\n\x1A");
+    if (open == std::string_view::npos || line[open] != '[')
+        return std::nullopt;
+    const std::size_t close = line.rfind(']');
+    if (close == std::string_view::npos || close < open)
+        return std::nullopt;
+    return Header{open, close};
+}
+
+std::string_view entryName(std::string_view line)
+{
+    return trim(line.substr(0, line.find('=')));
+}
+
+// The raw value: what follows the first "=", without the blanks around it.
+// nullopt for a line that has no "=" at all.
+std::optional<std::string_view> entryValue(std::string_view line)
+{
+    const std::size_t eq = line.find('=');
+    if (eq == std::string_view::npos)
+        return std::nullopt;
+    return trim(line.substr(eq + 1));
+}
+
+} // namespace
+
+std::size_t ProfileFile::NoCaseHash::operator()(std::string_view s) const noexcept
+{
+    std::size_t h = 14695981039346656037ull;
+    for (char c : s) {
+        h ^= static_cast<unsigned char>(foldCase(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+bool ProfileFile::NoCaseEqual::operator()(std::string_view a, std::string_view b) const noexcept
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+}
+
+ProfileFile::ProfileFile(std::string path)
+    : m_path(std::move(path))
+{
+    std::optional<std::string> content;
+    try {
+        content = readWholeFile(m_path);
+    } catch (const FileError&) {
+        m_unreadable = true;
+    }
+    parse(content ? std::string_view(*content) : std::string_view());
+}
+
+void ProfileFile::parse(std::string_view text)
+{
+    if (text.starts_with(kBom)) {
+        m_bom = kBom;
+        text.remove_prefix(kBom.size());
+    }
+    const std::size_t firstEnd = text.find_first_of("\r\n");
+    if (firstEnd != std::string_view::npos)
+        m_newline = text.substr(firstEnd).starts_with("\r\n") ? "\r\n" : text[firstEnd] == '\n' ? "\n" : "\r";
+
+    auto closeSection = [](Section& s) {
+        auto lastUsed = std::find_if(s.body.rbegin(), s.body.rend(), [](const Line& l) { return !isBlankLine(l.text); });
+        const auto used = static_cast<std::size_t>(s.body.rend() - lastUsed);
+        s.tail.assign(std::make_move_iterator(s.body.begin() + static_cast<std::ptrdiff_t>(used)),
+                      std::make_move_iterator(s.body.end()));
+        s.body.resize(used);
+    };
+
+    m_sections.emplace_back();
+    while (!text.empty()) {
+        const std::size_t stop = text.find_first_of("\r\n");
+        Line line;
+        if (stop == std::string_view::npos) {
+            line.text = text;
+            text = {};
+        } else {
+            line.text = text.substr(0, stop);
+            const bool crlf = text.substr(stop).starts_with("\r\n");
+            line.end = crlf ? std::string_view("\r\n") : text[stop] == '\n' ? std::string_view("\n") : std::string_view("\r");
+            text.remove_prefix(stop + line.end.size());
+        }
+
+        if (const auto header = findHeader(line.text)) {
+            closeSection(m_sections.back());
+            const std::string_view inner(line.text.data() + header->open + 1, header->close - header->open - 1);
+            // Only the first section of a name is ever reached; later copies stay as they are.
+            m_index.emplace(std::string(trim(inner)), m_sections.size());
+            m_sections.emplace_back().header = std::move(line);
+            continue;
+        }
+        Section& section = m_sections.back();
+        if (!isBlankLine(line.text) && m_sections.size() > 1)
+            section.keys.emplace(std::string(entryName(line.text)), section.body.size());
+        section.body.push_back(std::move(line));
+    }
+    closeSection(m_sections.back());
+}
+
+std::string ProfileFile::read(std::string_view section, std::string_view key) const
+{
+    const auto s = m_index.find(trim(section));
+    if (s == m_index.end())
+        return {};
+    const Section& found = m_sections[s->second];
+    const auto k = found.keys.find(trim(key));
+    if (k == found.keys.end())
+        return {};
+    std::string_view value = entryValue(found.body[k->second].text).value_or(std::string_view());
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+void ProfileFile::refuse() const
+{
+    throw Error("Unable to write to " + m_path);
+}
+
+bool ProfileFile::hasSection(std::string_view section) const
+{
+    return m_index.contains(trim(section));
+}
+
+// A header written with blanks inside its brackets is tidied once a write
+// addresses its section; the name it stands for does not change.
+void ProfileFile::tidyHeader(Line& header)
+{
+    const auto found = findHeader(header.text);
+    if (!found)
+        return;
+    const std::string_view inner(header.text.data() + found->open + 1, found->close - found->open - 1);
+    const std::string_view name = trim(inner);
+    if (name.size() == inner.size())
+        return;
+    header.text = header.text.substr(0, found->open + 1) + std::string(name) + header.text.substr(found->close);
+}
+
+ProfileFile::Section& ProfileFile::sectionForWrite(std::string_view section, bool& created)
+{
+    created = false;
+    // A line break would end the header early; a "]" would end the name early.
+    if (hasLineBreak(section) || section.find(']') != std::string_view::npos)
+        refuse();
+    if (const auto s = m_index.find(trim(section)); s != m_index.end())
+        return m_sections[s->second];
+    Section added;
+    // The written spelling stays, less its leading blanks; trailing ones are
+    // kept as the platform's own writer keeps them.
+    added.header = Line{"[" + std::string(trimLeft(section)) + "]", m_newline};
+    m_index.emplace(std::string(trim(section)), m_sections.size());
+    m_sections.push_back(std::move(added));
+    m_dirty = true;
+    created = true;
+    return m_sections.back();
+}
+
+void ProfileFile::addSection(std::string_view section)
+{
+    bool created = false;
+    sectionForWrite(section, created);
+}
+
+void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value)
+{
+    const std::string_view writtenKey = trimLeft(key);
+    // Each of these would split the entry or hide it under another name, and
+    // the platform's writer would store it anyway and corrupt the file.
+    if (hasLineBreak(key) || hasLineBreak(value) || writtenKey.find('=') != std::string_view::npos
+        || writtenKey.starts_with('['))
+        refuse();
+    const std::string_view writtenValue = trimLeft(value);
+
+    bool created = false;
+    Section& target = sectionForWrite(section, created);
+    if (const auto k = target.keys.find(trim(key)); k != target.keys.end()) {
+        Line& line = target.body[k->second];
+        const auto old = entryValue(line.text);
+        if (old && *old == writtenValue)
+            return;
+        line.text = std::string(entryName(line.text)) + "=" + std::string(writtenValue);
+        // A rewritten last line gets its line end, as an appended one would.
+        if (line.end.empty())
+            line.end = m_newline;
+    } else {
+        target.keys.emplace(std::string(trim(key)), target.body.size());
+        target.body.push_back(Line{std::string(writtenKey) + "=" + std::string(writtenValue), m_newline});
+    }
+    if (!created)
+        tidyHeader(target.header);
+    m_dirty = true;
+}
+
+void ProfileFile::flush()
+{
+    if (!m_dirty)
+        return;
+    if (m_unreadable)
+        refuse();
+
+    std::size_t size = m_bom.size();
+    for (const Section& s : m_sections) {
+        size += s.header.text.size() + 2;
+        for (const Line& l : s.body)
+            size += l.text.size() + 2;
+        for (const Line& l : s.tail)
+            size += l.text.size() + 2;
+    }
+    std::string out;
+    out.reserve(size);
+    out += m_bom;
+    bool open = false;   // the last line written has no line end yet
+    auto put = [&](const Line& line) {
+        if (open)
+            out += m_newline;
+        out += line.text;
+        out += line.end;
+        open = line.end.empty();
+    };
+    for (std::size_t i = 0; i < m_sections.size(); ++i) {
+        const Section& s = m_sections[i];
+        if (i > 0)
+            put(s.header);
+        for (const Line& l : s.body)
+            put(l);
+        for (const Line& l : s.tail)
+            put(l);
+    }
+
+    try {
+        writeFileAtomically(m_path, out);
+    } catch (const FileError&) {
+        refuse();
+    }
+    m_dirty = false;
+}
+
+} // namespace plimbury
