@@ -1,0 +1,180 @@
+#include "platform/AtomicFile.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using plimbury::AtomicFile;
+using plimbury::FileError;
+using plimbury::readWholeFile;
+using plimbury::writeFileAtomically;
+using plimbury::test::readFile;
+using plimbury::test::TempDir;
+using plimbury::test::writeFile;
+
+namespace {
+
+int entriesIn(const fs::path& folder)
+{
+    return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+TEST(AtomicFile, replacesContentAndKeepsPermissions)
+{
+    const TempDir dir;
+    const std::string path = dir.file("f.ini");
+    writeFile(path, "old content that is longer");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+
+    writeFileAtomically(path, "new");
+    EXPECT_EQ(readFile(path), "new");
+    EXPECT_EQ(modeOf(path), 0640u);
+    EXPECT_EQ(entriesIn(dir.path()), 1) << "no temporary file left behind";
+}
+
+TEST(AtomicFile, newFileGetsTheUsualCreationMode)
+{
+    const TempDir dir;
+    const std::string path = dir.file("new.ini");
+    const mode_t mask = umask(022);
+    writeFileAtomically(path, std::string("a\0b", 3));
+    umask(mask);
+    EXPECT_EQ(readFile(path), std::string("a\0b", 3));
+    EXPECT_EQ(modeOf(path), 0644u);
+}
+
+TEST(AtomicFile, writesThroughSymbolicLinks)
+{
+    const TempDir dir;
+    fs::create_directory(dir.path() / "real");
+    const std::string real = dir.file("real/project.lmv");
+    writeFile(real, "old");
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::create_symlink("real/project.lmv", dir.path() / "relative.lmv");
+    fs::create_symlink(dir.path() / "relative.lmv", dir.path() / "chained.lmv");
+    fs::create_symlink(dir.path() / "real" / "gone.lmv", dir.path() / "dangling.lmv");
+
+    writeFileAtomically(dir.file("chained.lmv"), "through two links");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "chained.lmv"));
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "relative.lmv"));
+    EXPECT_EQ(readFile(real), "through two links");
+    EXPECT_EQ(modeOf(real), 0600u);
+
+    writeFileAtomically(dir.file("dangling.lmv"), "recreated");
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.lmv"));
+    EXPECT_EQ(readFile(dir.file("real/gone.lmv")), "recreated");
+    EXPECT_EQ(entriesIn(dir.path() / "real"), 2);
+}
+
+TEST(AtomicFile, failuresLeaveTheOldFileAndNoTemporaryFile)
+{
+    struct Case {
+        const char* name;
+        std::function<std::string(const TempDir&)> target;   // sets up and returns the path
+        int errnoValue;
+    };
+    const Case cases[] = {
+        {"parent_is_a_regular_file",
+         [](const TempDir& d) {
+             writeFile(d.file("plain"), "x");
+             return d.file("plain/f.ini");
+         },
+         ENOTDIR},
+        {"missing_folder", [](const TempDir& d) { return d.file("no-such-dir/f.ini"); }, ENOENT},
+        {"target_is_a_folder",
+         [](const TempDir& d) {
+             fs::create_directory(d.path() / "sub");
+             return d.file("sub");
+         },
+         EISDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TempDir dir;
+        writeFile(dir.file("keep.ini"), "old");
+        const std::string target = c.target(dir);
+        const int before = entriesIn(dir.path());
+        try {
+            writeFileAtomically(target, "new");
+            ADD_FAILURE() << "write succeeded";
+        } catch (const FileError& e) {
+            EXPECT_EQ(e.errnoValue, c.errnoValue);
+        }
+        EXPECT_EQ(readFile(dir.file("keep.ini")), "old");
+        EXPECT_EQ(entriesIn(dir.path()), before);
+    }
+}
+
+TEST(AtomicFile, uncommittedFileLeavesTargetAlone)
+{
+    const TempDir dir;
+    const std::string path = dir.file("f.bmp");
+    writeFile(path, "old");
+    {
+        AtomicFile file(path);
+        file.writeAt(0, "partial", 7);
+        EXPECT_EQ(entriesIn(dir.path()), 2);
+    }
+    EXPECT_EQ(readFile(path), "old");
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+}
+
+TEST(AtomicFile, piecesWrittenInAnyOrder)
+{
+    const TempDir dir;
+    const std::string path = dir.file("f.bmp");
+    {
+        AtomicFile file(path);
+        file.reserve(12);
+        file.writeAt(8, "tail", 4);
+        file.writeAt(0, "head", 4);
+        file.commit();
+    }
+    EXPECT_EQ(readFile(path), std::string("head\0\0\0\0tail", 12));
+    EXPECT_EQ(entriesIn(dir.path()), 1);
+}
+
+TEST(AtomicFile, readWholeFile)
+{
+    const TempDir dir;
+    const std::string big(200000, 'z');
+    writeFile(dir.file("big"), big);
+    EXPECT_EQ(readWholeFile(dir.file("big")), big);
+    EXPECT_EQ(readWholeFile(dir.file("missing")), std::nullopt);
+    writeFile(dir.file("plain"), "x");
+    EXPECT_EQ(readWholeFile(dir.file("plain/under")), std::nullopt);
+    try {
+        readWholeFile(dir.path().string());
+        ADD_FAILURE() << "a folder was read";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.errnoValue, EISDIR);
+    }
+}
+
+TEST(AtomicFile, readOnlyFileIsNotReplaced)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    const TempDir dir;
+    const std::string path = dir.file("f.ini");
+    writeFile(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_THROW(writeFileAtomically(path, "new"), FileError);
+    EXPECT_EQ(readFile(path), "old");
+}
+
+} // namespace
