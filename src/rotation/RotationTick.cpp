@@ -1,0 +1,169 @@
+#include "rotation/RotationTick.h"
+
+#include "platform/Error.h"
+#include "project/NumberRule.h"
+#include "rotation/Schedule.h"
+
+#include <array>
+#include <exception>
+
+namespace plimbury {
+
+namespace {
+
+struct StoredSchedule {
+    std::int64_t dueStamp = 0;
+    std::int64_t dueDay = 0;
+};
+
+// The text that puts the due value back to now, in the shape each channel has
+// always written it.
+std::string resyncText(Unit unit, const ChannelKeys& keys, const LocalTime& now)
+{
+    if (unit == Unit::Day)
+        return std::to_string(dayStampOf(now));
+    if (unit == Unit::Hour && keys.hourResyncAsNumber)
+        return stampNumberText(now);
+    return formatStamp(now);
+}
+
+bool allEmpty(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        if (!line.empty())
+            return false;
+    }
+    return true;
+}
+
+void unitStep(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, Unit unit,
+              const std::string& countText, const StoredSchedule& stored, bool& firstTick,
+              const LocalTime& now)
+{
+    const std::int32_t count = toInt32(countText);
+
+    if (firstTick) {
+        // A due value in the past stays (it is due now); one within the
+        // interval is a schedule running normally; only one further ahead
+        // than a whole interval can come from a clock set back.
+        if (isTooFarAhead(unit, count, stored.dueStamp, stored.dueDay, now)) {
+            const std::string& key = unit == Unit::Day ? keys.dueDay : keys.dueStamp;
+            file.write(kScheduleSection, key, resyncText(unit, keys, now));
+        }
+        firstTick = false;
+    }
+
+    // Against the values read at the start of the tick: a resynchronisation
+    // takes effect on the channel's next turn.
+    if (!isDue(unit, stored.dueStamp, stored.dueDay, now))
+        return;
+    const std::vector<std::string>& lines = input.lines;
+    if (lines.empty())
+        return;
+
+    std::int32_t index = toInt32(file.read(kScheduleSection, keys.index));
+    if (index < 0 || static_cast<std::size_t>(index) >= lines.size())
+        index = 0;
+    const std::string& entry = lines[static_cast<std::size_t>(index)];
+    const std::int32_t next = static_cast<std::size_t>(index) + 1 == lines.size() ? 0 : index + 1;
+
+    if (entry.empty()) {
+        // A list of nothing but empty lines has nothing to apply, like an
+        // empty one; writing the index every turn would only wear the file.
+        if (!allEmpty(lines))
+            file.write(kScheduleSection, keys.index, std::to_string(next));
+        return;
+    }
+
+    input.apply(entry);
+
+    file.write(kScheduleSection, keys.index, std::to_string(next));
+    const std::string due = nextDue(unit, count, now);
+    if (unit == Unit::Day) {
+        file.write(kScheduleSection, keys.dueDay, due);
+    } else {
+        file.write(kScheduleSection, keys.dueStamp, due);
+        if (unit == Unit::Minute && keys.minuteAlsoWritesDueDay)
+            file.write(kScheduleSection, keys.dueDay, due);
+    }
+}
+
+} // namespace
+
+ChannelKeys wallpaperChannelKeys()
+{
+    return ChannelKeys{"setup_sw_minute", "setup_swminute", "sw_no", false, true};
+}
+
+ChannelKeys screensaverChannelKeys()
+{
+    return ChannelKeys{"screensaver_setup_sw_minute", "screensaver_setup_swminute", "ss_no", true, false};
+}
+
+void runTick(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
+             const LocalTime& now)
+{
+    StoredSchedule stored;
+    const std::string dueStampText = file.read(kScheduleSection, keys.dueStamp);
+    stored.dueStamp = dueStampText.empty() ? 0 : toInt64(dueStampText);
+    // The screen-saver channel keeps a whole stamp here in the minute unit,
+    // hence 64 bits.
+    stored.dueDay = toInt64(file.read(kScheduleSection, keys.dueDay));
+    // Only checked here; the unit step reads it again when it needs it.
+    toInt32(file.read(kScheduleSection, keys.index));
+
+    constexpr std::array<Unit, 3> units{Unit::Minute, Unit::Hour, Unit::Day};
+    for (const Unit unit : units) {
+        const auto i = static_cast<std::size_t>(unit);
+        if (input.interval.enabled[i])
+            unitStep(file, keys, input, unit, input.interval.texts[i], stored, firstTick, now);
+    }
+}
+
+std::optional<std::string> ReportGate::pass(const std::optional<std::string>& failure)
+{
+    if (!failure) {
+        m_lastReported.reset();
+        return std::nullopt;
+    }
+    if (m_lastReported == failure)
+        return std::nullopt;
+    m_lastReported = failure;
+    return failure;
+}
+
+TickResult RotationChannel::tick(ProjectFileCache& files, const std::string& projectPath,
+                                 const ChannelInput& input, bool& firstTick, const LocalTime& now)
+{
+    TickResult result;
+    try {
+        ProfileFile& file = files.open(projectPath);
+        std::exception_ptr stopped;
+        try {
+            runTick(file, m_keys, input, firstTick, now);
+        } catch (...) {
+            stopped = std::current_exception();
+        }
+        if (file.dirty()) {
+            // Whatever happens to the flush, the parse no longer matches the
+            // disk: forget it once the flush is over.
+            try {
+                file.flush();
+            } catch (...) {
+                files.forget();
+                throw; // a refused write is the first failure the user should read
+            }
+            files.forget();
+        }
+        if (stopped)
+            std::rethrow_exception(stopped);
+    } catch (const std::exception& e) {
+        result.failure = e.what();
+    } catch (...) {
+        result.failure = "Unknown error";
+    }
+    result.report = m_gate.pass(result.failure);
+    return result;
+}
+
+} // namespace plimbury

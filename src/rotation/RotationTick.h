@@ -1,0 +1,113 @@
+#pragma once
+// The rotation tick, run by the wallpaper and the screen-saver channel alike.
+//
+// A channel is plain data: its list lines, its interval group (which unit box
+// is enabled and the texts), its first-tick flag, its three keys in section
+// "counttime" of the project file and its apply step. One tick reads the
+// stored schedule, resynchronises it on the channel's first tick after the
+// program started, and when the interval has elapsed applies the entry at the
+// stored index, then writes the next index and the next due value.
+//
+// Unlike a tick that stops on the first problem and keeps its timer to itself,
+// a tick here always hands the turn to the partner channel: a failing or
+// missing picture on one side never stops the other side.
+//   - A failing entry is retried on the channel's next turn (index and due
+//     value stay).
+//   - An empty entry is skipped: the index moves on, the due value stays, and
+//     nothing is applied.
+//   - An index outside the list (the list shrank since it was written)
+//     starts again at 0.
+//   - A persisting failure is reported once, again only when its text changes
+//     or after it cleared and came back.
+
+#include "platform/Clock.h"
+#include "platform/ProfileFile.h"
+#include "project/ProjectCommands.h"
+#include "rotation/ProjectFileCache.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace plimbury {
+
+inline constexpr const char* kScheduleSection = "counttime";
+
+struct ChannelKeys {
+    std::string dueStamp;   // next due time, minute and hour units
+    std::string dueDay;     // next due day, day unit
+    std::string index;      // 0-based position of the next entry
+    // The screen-saver channel writes its minute-unit due stamp to the due-day
+    // key as well.
+    bool minuteAlsoWritesDueDay = false;
+    // On the first tick the wallpaper channel writes a resynchronised hour-unit
+    // stamp as a number; every other resynchronised stamp keeps ten characters.
+    bool hourResyncAsNumber = false;
+};
+
+ChannelKeys wallpaperChannelKeys();    // setup_sw_minute, setup_swminute, sw_no
+ChannelKeys screensaverChannelKeys();  // screensaver_setup_sw_minute, screensaver_setup_swminute, ss_no
+
+// Makes one entry current on the desktop; throws Error with the user's text.
+using ApplyStep = std::function<void(const std::string& entry)>;
+
+struct ChannelInput {
+    const std::vector<std::string>& lines;
+    const IntervalGroup& interval;
+    const ApplyStep& apply;
+};
+
+// One tick against an opened project file: reads and writes go to `file` in
+// memory, the caller flushes. `firstTick` is cleared by the first unit step.
+// Throws Error("'<text>' is not a valid integer value") for a key or box text
+// that must be a number and is not, and whatever the apply step throws;
+// what was written before stays written.
+void runTick(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
+             const LocalTime& now);
+
+// Lets a failure through the first time it is seen, and again only after its
+// text changed or a tick succeeded in between.
+class ReportGate {
+public:
+    // `failure`: this tick's error text, nullopt when the tick succeeded.
+    // Returns the text to report now.
+    std::optional<std::string> pass(const std::optional<std::string>& failure);
+
+private:
+    std::optional<std::string> m_lastReported;
+};
+
+struct TickResult {
+    bool handOver = true;                  // always: the partner channel takes the next turn
+    std::optional<std::string> failure;    // what went wrong in this tick
+    std::optional<std::string> report;     // the text to show the user now, if any
+};
+
+// One channel with the state it keeps between ticks (what it last reported).
+class RotationChannel {
+public:
+    explicit RotationChannel(ChannelKeys keys) : m_keys(std::move(keys)) {}
+
+    // Opens the project file through `files` (one parse at most), runs the
+    // tick, and writes what it changed to disk at the end of the tick, or
+    // where it stopped on an error. Never throws.
+    TickResult tick(ProjectFileCache& files, const std::string& projectPath, const ChannelInput& input,
+                    bool& firstTick, const LocalTime& now);
+
+    const ChannelKeys& keys() const { return m_keys; }
+
+private:
+    ChannelKeys m_keys;
+    ReportGate m_gate;
+};
+
+// Everything the rotation keeps while the program runs: both channels share
+// the parse of the project file.
+struct RotationEngine {
+    ProjectFileCache files;
+    RotationChannel wallpaper{wallpaperChannelKeys()};
+    RotationChannel screensaver{screensaverChannelKeys()};
+};
+
+} // namespace plimbury
