@@ -1,6 +1,8 @@
 #pragma once
 // A decoded picture in memory (for the preview), and loading one by extension.
 
+#include "imaging/Jpeg.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,8 +15,14 @@ struct Picture {
     std::vector<std::uint8_t> rgb;   // width * height * 3 bytes, top row first
 };
 
-// Reads a Windows bitmap file. Error("Bitmap image is not valid") for anything
-// it cannot read; Error("Cannot open file ...") when it cannot be opened.
+// Decodes a JPEG file into memory: scaled as options ask, EXIF orientation
+// applied unless switched off. The errors of decodeJpegFile().
+Picture decodeJpegPicture(const std::string& path, const DecodeOptions& options = {});
+
+// Reads a Windows bitmap file: uncompressed 24 and 32 bits per pixel, 8, 4 and
+// 1 bits with a palette, stored bottom-up or top-down. Error("Bitmap image is
+// not valid") for anything else and for damaged files (pictures of more than
+// 2^28 pixels included); Error("Cannot open file ...") when it cannot be opened.
 Picture readBmpFile(const std::string& path);
 
 // Loads a picture for display, choosing the decoder by the extension without

@@ -1,0 +1,24 @@
+#include "imaging/InputFile.h"
+
+#include "platform/Error.h"
+
+#include <cerrno>
+#include <filesystem>
+
+namespace plimbury {
+
+InputFile openInputFile(const std::string& path)
+{
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    int error = file ? 0 : errno;
+    std::error_code ec;
+    if (!error && std::filesystem::is_directory(path, ec))
+        error = EISDIR;
+    if (error)
+        throw Error("Cannot open file \"" + path + "\". " + systemErrorText(error));
+    // libjpeg reads 4 KiB at a time; a larger buffer saves system calls.
+    std::setvbuf(file.get(), nullptr, _IOFBF, 64 * 1024);
+    return file;
+}
+
+} // namespace plimbury
