@@ -1,0 +1,328 @@
+#include "rotation/RotationTick.h"
+
+#include "platform/Error.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace plimbury {
+namespace {
+
+using Keys = std::vector<std::pair<std::string, std::string>>;
+
+LocalTime at(int year, int month, int day, int hour = 0, int minute = 0)
+{
+    return LocalTime{year, month, day, hour, minute, 0};
+}
+
+IntervalGroup interval(std::optional<Unit> unit, const char* text)
+{
+    IntervalGroup group;
+    if (unit) {
+        group.enabled[static_cast<std::size_t>(*unit)] = true;
+        group.texts[static_cast<std::size_t>(*unit)] = text;
+    }
+    return group;
+}
+
+std::string projectText(const Keys& keys)
+{
+    std::string text = "[counttime]\r\n";
+    for (const auto& [key, value] : keys)
+        text += key + "=" + value + "\r\n";
+    return text + "[countitem]\r\nswcount=2\r\n";
+}
+
+std::string readKey(const std::string& path, const std::string& key)
+{
+    return ProfileFile(path).read(kScheduleSection, key);
+}
+
+// Runs ticks of one channel against a real project file in a fresh folder,
+// with an apply step that records its entries or fails on demand.
+class ChannelRig {
+    test::TempDir m_dir; // first: the path below is made from it
+
+public:
+    explicit ChannelRig(bool screensaver)
+        : m_channel(screensaver ? screensaverChannelKeys() : wallpaperChannelKeys())
+    {
+    }
+
+    std::string path = m_dir.file("show.lmv");
+    ProjectFileCache files;
+    std::vector<std::string> applied;
+    std::optional<std::string> failWith;
+
+    TickResult tick(const std::vector<std::string>& lines, const IntervalGroup& group, bool& firstTick,
+                    const LocalTime& now)
+    {
+        const ApplyStep apply = [this](const std::string& entry) {
+            if (failWith)
+                throw Error(*failWith);
+            applied.push_back(entry);
+        };
+        return m_channel.tick(files, path, ChannelInput{lines, group, apply}, firstTick, now);
+    }
+
+private:
+    RotationChannel m_channel;
+};
+
+struct TickCase {
+    const char* what;
+    bool screensaver;
+    Keys before;
+    std::optional<Unit> unit;
+    const char* count;
+    std::vector<std::string> lines;
+    bool firstTick;
+    LocalTime now;
+    const char* applyFails; // the apply step's error, or nullptr
+    // expected
+    std::vector<std::string> applied;
+    Keys after;             // keys that must hold these texts ({} with unchanged)
+    bool unchanged;         // the file stays byte for byte
+    const char* failure;    // nullptr: the tick succeeds
+    bool firstTickAfter;
+};
+
+const Keys kWallDueAt1025{{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2403141025"}};
+const std::vector<std::string> kTwo{"C:\\Pictures\\beach.jpg", "C:\\Pictures\\hills.bmp"};
+
+const TickCase kTickCases[] = {
+    {"due: the entry at the index is applied, index and due move on", false, kWallDueAt1025, Unit::Minute,
+     "5", kTwo, false, at(2024, 3, 14, 10, 25), nullptr, {kTwo[0]},
+     {{"sw_no", "1"}, {"setup_sw_minute", "2403141030"}, {"setup_swminute", "0"}}, false, nullptr, false},
+    {"not due: nothing written", false, kWallDueAt1025, Unit::Minute, "5", kTwo, false,
+     at(2024, 3, 14, 10, 24), nullptr, {}, {}, true, nullptr, false},
+    {"the last entry wraps to 0", false, {{"sw_no", "1"}, {"setup_swminute", "0"}, {"setup_sw_minute", "0"}},
+     Unit::Minute, "5", kTwo, false, at(2024, 3, 14, 10, 25), nullptr, {kTwo[1]},
+     {{"sw_no", "0"}, {"setup_sw_minute", "2403141030"}}, false, nullptr, false},
+    {"an index past the end starts again at 0", false,
+     {{"sw_no", "5"}, {"setup_swminute", "0"}, {"setup_sw_minute", ""}}, Unit::Minute, "5", kTwo, false,
+     at(2024, 3, 14, 10, 25), nullptr, {kTwo[0]}, {{"sw_no", "1"}}, false, nullptr, false},
+    {"a negative index starts again at 0", false,
+     {{"sw_no", "-1"}, {"setup_swminute", "0"}, {"setup_sw_minute", ""}}, Unit::Minute, "5", kTwo, false,
+     at(2024, 3, 14, 10, 25), nullptr, {kTwo[0]}, {{"sw_no", "1"}}, false, nullptr, false},
+    {"an empty entry is skipped: index moves, due stays", false, kWallDueAt1025, Unit::Minute, "5",
+     {"", kTwo[1]}, false, at(2024, 3, 14, 10, 25), nullptr, {},
+     {{"sw_no", "1"}, {"setup_sw_minute", "2403141025"}}, false, nullptr, false},
+    {"only empty entries: nothing to do", false, kWallDueAt1025, Unit::Minute, "5", {"", ""}, false,
+     at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, nullptr, false},
+    {"an empty list: nothing to do", false, kWallDueAt1025, Unit::Minute, "5", {}, false,
+     at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, nullptr, false},
+    {"no unit box enabled: nothing to do", false, kWallDueAt1025, std::nullopt, "", kTwo, true,
+     at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, nullptr, true},
+    {"a failing entry keeps index and due for the next turn", false, kWallDueAt1025, Unit::Minute, "5",
+     kTwo, false, at(2024, 3, 14, 10, 25), "JPEG error #42", {},
+     {{"sw_no", "0"}, {"setup_sw_minute", "2403141025"}}, true, "JPEG error #42", false},
+    {"screen saver, minute: the due stamp goes to both keys", true,
+     {{"ss_no", "0"}, {"screensaver_setup_swminute", "2403141025"},
+      {"screensaver_setup_sw_minute", "2403141025"}},
+     Unit::Minute, "15", kTwo, false, at(2024, 3, 14, 10, 50), nullptr, {kTwo[0]},
+     {{"ss_no", "1"}, {"screensaver_setup_sw_minute", "2403141105"}, {"screensaver_setup_swminute", "2403141105"}},
+     false, nullptr, false},
+    {"screen saver, hour: the due stamp key only", true,
+     {{"ss_no", "0"}, {"screensaver_setup_swminute", "0"}, {"screensaver_setup_sw_minute", "2403141020"}},
+     Unit::Hour, "2", kTwo, false, at(2024, 3, 14, 10, 20), nullptr, {kTwo[0]},
+     {{"screensaver_setup_sw_minute", "2403141220"}, {"screensaver_setup_swminute", "0"}}, false, nullptr,
+     false},
+    {"day unit: the due day key only", false,
+     {{"sw_no", "0"}, {"setup_swminute", "314"}, {"setup_sw_minute", "2403101020"}}, Unit::Day, "3", kTwo,
+     false, at(2024, 3, 14, 9, 0), nullptr, {kTwo[0]},
+     {{"setup_swminute", "0317"}, {"setup_sw_minute", "2403101020"}}, false, nullptr, false},
+    {"a due day missed while off is due at once", false,
+     {{"sw_no", "1"}, {"setup_swminute", "1210"}, {"setup_sw_minute", "0"}}, Unit::Day, "5", kTwo, true,
+     at(2024, 12, 12, 9, 0), nullptr, {kTwo[1]}, {{"sw_no", "0"}, {"setup_swminute", "1217"}}, false,
+     nullptr, false},
+    // First tick after the program started.
+    {"first tick, clock set back: wallpaper minute stamp rewritten in ten characters", false,
+     {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "503151025"}}, Unit::Minute, "5", kTwo,
+     true, at(2005, 3, 14, 10, 20), nullptr, {}, {{"setup_sw_minute", "0503141020"}, {"sw_no", "0"}}, false,
+     nullptr, false},
+    {"first tick, clock set back: wallpaper hour stamp rewritten as a number", false,
+     {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "503151025"}}, Unit::Hour, "2", kTwo,
+     true, at(2005, 3, 14, 10, 20), nullptr, {}, {{"setup_sw_minute", "503141020"}}, false, nullptr, false},
+    {"first tick, clock set back: screen-saver hour stamp rewritten in ten characters", true,
+     {{"ss_no", "0"}, {"screensaver_setup_swminute", "0"}, {"screensaver_setup_sw_minute", "503151025"}},
+     Unit::Hour, "2", kTwo, true, at(2005, 3, 14, 10, 20), nullptr, {},
+     {{"screensaver_setup_sw_minute", "0503141020"}, {"screensaver_setup_swminute", "0"}}, false, nullptr,
+     false},
+    {"first tick, clock set back: due day rewritten to today", false,
+     {{"sw_no", "0"}, {"setup_swminute", "120"}, {"setup_sw_minute", "0"}}, Unit::Day, "3", kTwo, true,
+     at(2005, 1, 5, 10, 20), nullptr, {}, {{"setup_swminute", "105"}}, false, nullptr, false},
+    {"first tick, saved at 10:55 for 10 minutes: kept until 11:05", false,
+     {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2403141105"}}, Unit::Minute, "10", kTwo,
+     true, at(2024, 3, 14, 10, 55), nullptr, {}, {}, true, nullptr, false},
+    {"first tick, an hour ahead of two: kept", false,
+     {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2403141130"}}, Unit::Hour, "2", kTwo,
+     true, at(2024, 3, 14, 10, 30), nullptr, {}, {}, true, nullptr, false},
+    {"first tick, due in the past: applied now, next due from now", false,
+     {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2401010000"}}, Unit::Minute, "10", kTwo,
+     true, at(2024, 3, 14, 10, 55), nullptr, {kTwo[0]}, {{"setup_sw_minute", "2403141105"}, {"sw_no", "1"}},
+     false, nullptr, false},
+    // Texts that must be numbers.
+    {"interval box not a number; the first-tick flag stays", false, kWallDueAt1025, Unit::Minute, "abc",
+     kTwo, true, at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, "'abc' is not a valid integer value", true},
+    {"due day key missing", false, {{"sw_no", "0"}, {"setup_sw_minute", "0"}}, Unit::Minute, "5", kTwo,
+     false, at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, "'' is not a valid integer value", false},
+    {"due stamp not a number", false, {{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "24031410x5"}},
+     Unit::Minute, "5", kTwo, false, at(2024, 3, 14, 10, 25), nullptr, {}, {}, true,
+     "'24031410x5' is not a valid integer value", false},
+    {"index not a number", false, {{"sw_no", "x"}, {"setup_swminute", "0"}, {"setup_sw_minute", "0"}},
+     Unit::Minute, "5", kTwo, false, at(2024, 3, 14, 10, 25), nullptr, {}, {}, true,
+     "'x' is not a valid integer value", false},
+};
+
+class TickTable : public testing::TestWithParam<TickCase> {};
+
+TEST_P(TickTable, AppliesWritesAndHandsOver)
+{
+    const TickCase& c = GetParam();
+    ChannelRig rig(c.screensaver);
+    test::writeFile(rig.path, projectText(c.before));
+    const std::string before = test::readFile(rig.path);
+    if (c.applyFails)
+        rig.failWith = c.applyFails;
+
+    bool firstTick = c.firstTick;
+    const TickResult result = rig.tick(c.lines, interval(c.unit, c.count), firstTick, c.now);
+
+    EXPECT_TRUE(result.handOver);
+    EXPECT_EQ(result.failure, c.failure ? std::optional<std::string>(c.failure) : std::nullopt);
+    EXPECT_EQ(result.report, result.failure) << "a first failure is reported";
+    EXPECT_EQ(rig.applied, c.applied);
+    EXPECT_EQ(firstTick, c.firstTickAfter);
+    for (const auto& [key, value] : c.after) {
+        EXPECT_EQ(readKey(rig.path, key), value) << key;
+    }
+    if (c.unchanged) {
+        EXPECT_EQ(test::readFile(rig.path), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TickTable, testing::ValuesIn(kTickCases));
+
+TEST(Tick, MissingProjectFileFailsAtTheDueDayKeyAndCreatesNothing)
+{
+    ChannelRig rig(false);
+    bool firstTick = true;
+    const TickResult result = rig.tick(kTwo, interval(Unit::Minute, "5"), firstTick, at(2024, 3, 14));
+    EXPECT_TRUE(result.handOver);
+    EXPECT_EQ(result.failure, "'' is not a valid integer value");
+    EXPECT_FALSE(std::filesystem::exists(rig.path));
+}
+
+TEST(Tick, WritesBeforeAFailureReachTheDisk)
+{
+    // Two enabled boxes: the minute box resynchronises, the hour box then fails.
+    ChannelRig rig(false);
+    test::writeFile(rig.path, projectText({{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2501010000"}}));
+    IntervalGroup group = interval(Unit::Minute, "5");
+    group.enabled[1] = true;
+    group.texts[1] = "two";
+    bool firstTick = true;
+    const TickResult result = rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, 20));
+    EXPECT_EQ(result.failure, "'two' is not a valid integer value");
+    EXPECT_EQ(readKey(rig.path, "setup_sw_minute"), "2403141020");
+    EXPECT_FALSE(firstTick);
+}
+
+TEST(Tick, AFailureIsReportedOnceUntilItChangesOrClears)
+{
+    ChannelRig rig(false);
+    test::writeFile(rig.path, projectText(kWallDueAt1025));
+    bool firstTick = false;
+    const LocalTime now = at(2024, 3, 14, 10, 25);
+    const IntervalGroup group = interval(Unit::Minute, "5");
+
+    struct Step {
+        std::optional<std::string> failWith;
+        std::optional<std::string> report;
+    };
+    const Step steps[] = {
+        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory",
+         "Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory"},
+        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory", std::nullopt},
+        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory", std::nullopt},
+        {"JPEG error #42", "JPEG error #42"},
+        {"JPEG error #42", std::nullopt},
+        {std::nullopt, std::nullopt},          // cleared: the entry applied
+        {"JPEG error #42", "JPEG error #42"},  // back again
+    };
+    for (const Step& step : steps) {
+        rig.failWith = step.failWith;
+        const TickResult result = rig.tick(kTwo, group, firstTick, now);
+        EXPECT_TRUE(result.handOver);
+        EXPECT_EQ(result.failure, step.failWith);
+        EXPECT_EQ(result.report, step.report);
+        if (!step.failWith) { // put the schedule back so the next step is due again
+            test::writeFile(rig.path, projectText(kWallDueAt1025));
+        }
+    }
+}
+
+TEST(ReportGate, EachChannelKeepsItsOwn)
+{
+    ReportGate wallpaper, screensaver;
+    EXPECT_EQ(wallpaper.pass("a"), "a");
+    EXPECT_EQ(screensaver.pass("a"), "a");
+    EXPECT_EQ(wallpaper.pass("a"), std::nullopt);
+    EXPECT_EQ(screensaver.pass(std::nullopt), std::nullopt);
+    EXPECT_EQ(screensaver.pass("a"), "a");
+    EXPECT_EQ(wallpaper.pass("a"), std::nullopt);
+}
+
+TEST(ProjectFileCache, ParsesOnlyWhenTheFileChanged)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("show.lmv");
+    test::writeFile(path, projectText(kWallDueAt1025));
+    ProjectFileCache files;
+    RotationChannel wallpaper(wallpaperChannelKeys());
+    RotationChannel screensaver(screensaverChannelKeys());
+    std::vector<std::string> applied;
+    const ApplyStep apply = [&](const std::string& entry) { applied.push_back(entry); };
+    const IntervalGroup group = interval(Unit::Minute, "5");
+    const IntervalGroup none = interval(std::nullopt, "");
+    bool wallFirst = false, saverFirst = false;
+    const ProjectFileCache::Identity before = ProjectFileCache::identify(path);
+
+    // At rest: both channels, many turns, one parse, no write.
+    for (int i = 0; i < 10; ++i) {
+        wallpaper.tick(files, path, ChannelInput{kTwo, group, apply}, wallFirst, at(2024, 3, 14, 10, 24));
+        screensaver.tick(files, path, ChannelInput{kTwo, none, apply}, saverFirst, at(2024, 3, 14, 10, 24));
+    }
+    EXPECT_EQ(files.parseCount(), 1u);
+    EXPECT_EQ(ProjectFileCache::identify(path), before);
+
+    // Another program rewrites the file in place with the same size, a moment later.
+    test::writeFile(path, projectText({{"sw_no", "1"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2403141025"}}));
+    std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) + std::chrono::seconds(1));
+    wallpaper.tick(files, path, ChannelInput{kTwo, group, apply}, wallFirst, at(2024, 3, 14, 10, 25));
+    EXPECT_EQ(files.parseCount(), 2u);
+    EXPECT_EQ(applied, std::vector<std::string>{kTwo[1]});
+
+    // Our own write: the next tick reads what reached the disk.
+    wallpaper.tick(files, path, ChannelInput{kTwo, group, apply}, wallFirst, at(2024, 3, 14, 10, 26));
+    EXPECT_EQ(files.parseCount(), 3u);
+    EXPECT_EQ(applied.size(), 1u);
+    EXPECT_EQ(readKey(path, "sw_no"), "0");
+
+    // Another path.
+    const std::string other = dir.file("other.lmv");
+    test::writeFile(other, projectText(kWallDueAt1025));
+    wallpaper.tick(files, other, ChannelInput{kTwo, group, apply}, wallFirst, at(2024, 3, 14, 10, 26));
+    EXPECT_EQ(files.parseCount(), 4u);
+}
+
+} // namespace
+} // namespace plimbury
