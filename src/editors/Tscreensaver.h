@@ -2,27 +2,29 @@
 // The screen-saver list editor: browse for screen-saver programs, test-run one, collect them
 // in the chosen list, hand it to the main window's screen-saver list with OK.
 
-#include <QWidget>
+#include "editors/ListEditor.h"
+
+#include <functional>
+#include <string>
+#include <vector>
 
 class SortedListBox;
 
-class Tscreensaver : public QWidget {
+class Tscreensaver : public ListEditor {
     Q_OBJECT
 public:
     // mainWindow: placement (+91, +172); mainList: the main window's screen-saver list.
+    // The disk list starts at plimbury::systemScreenSaverFolder().
     Tscreensaver(QWidget* mainWindow, SortedListBox* mainList);
     ~Tscreensaver() override;
 
-    // The other editor, hidden whenever this one is shown.
-    void setPartner(QWidget* other) { m_partner = other; }
+    QPushButton* BitBtn4 = nullptr;   // "preview": the test run
 
-    SortedListBox* FileListBox2 = nullptr;   // the chosen list
+    void FormCreate();
+    void BitBtn4Click();
 
-    // Shows the window and brings it to the front (FormShow runs when it was hidden).
-    void showEditor();
-
-private:
-    QWidget* m_mainWindow;
-    SortedListBox* m_mainList;
-    QWidget* m_partner = nullptr;
+    // Starts a program detached with exactly the given arguments; the result
+    // is ignored. plimbury::startDetached unless a test replaces it.
+    using Starter = std::function<bool(const std::string& program, const std::vector<std::string>& args)>;
+    static void setStarter(Starter starter);
 };

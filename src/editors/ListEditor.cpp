@@ -1,0 +1,111 @@
+#include "ListEditor.h"
+
+#include "editors/DirectoryListBox.h"
+#include "editors/DriveComboBox.h"
+#include "editors/FileListBox.h"
+#include "editors/SortedListBox.h"
+
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSignalBlocker>
+
+ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , m_mainWindow(mainWindow)
+    , m_mainList(mainList)
+{
+    setWindowTitle(caption);
+    setFixedSize(655, 364);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(166, 202, 240));
+    setPalette(palette);
+    setAutoFillBackground(true);
+    QFont font;
+    // The nearest available face when the bitmap font of the layout is missing.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+
+    // Created first so that the lists stack above it where they overlap.
+    Label1 = new QLabel(QStringLiteral("0"), this);
+    DriveComboBox1 = new DriveComboBox(this);
+    DriveComboBox1->setGeometry(8, 8, 225, 19);
+    DirectoryListBox1 = new DirectoryListBox(this);
+    DirectoryListBox1->setGeometry(8, 32, 225, 145);
+    FileListBox1 = new FileListBox(mask, this);
+    FileListBox1->setGeometry(8, 184, 225, 177);
+    BitBtn1 = new QPushButton(QStringLiteral("Add"), this);
+    BitBtn1->setGeometry(249, 65, 41, 25);
+    BitBtn2 = new QPushButton(QStringLiteral("Del"), this);
+    BitBtn2->setGeometry(249, 105, 41, 25);
+    BitBtn3 = new QPushButton(QStringLiteral("OK"), this);
+    FileListBox2 = new SortedListBox(this);
+
+    connect(DriveComboBox1, &DriveComboBox::driveChosen, DirectoryListBox1, &DirectoryListBox::setDirectory);
+    connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this, [this](const QString& folder) {
+        DriveComboBox1->followFolder(folder);
+        FileListBox1->setDirectory(folder);
+    });
+    onEvent(BitBtn1, &QPushButton::clicked, [this] { BitBtn1Click(); });
+    onEvent(BitBtn2, &QPushButton::clicked, [this] { BitBtn2Click(); });
+    onEvent(BitBtn3, &QPushButton::clicked, [this] { BitBtn3Click(); });
+}
+
+ListEditor::~ListEditor() = default;
+
+void ListEditor::showEditor()
+{
+    show();
+    raise();
+    activateWindow();
+}
+
+void ListEditor::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        editors::guarded(this, [this] { FormShow(); });
+}
+
+void ListEditor::FormShow()
+{
+    if (m_partner != nullptr)
+        m_partner->hide();
+    if (m_mainWindow != nullptr)
+        move(m_mainWindow->pos() + QPoint(91, 172));
+}
+
+void ListEditor::BitBtn1Click()
+{
+    const std::string picked = FileListBox1->pickedFile();
+    if (picked.empty())
+        return;
+    FileListBox2->addLine(picked);
+    Label1->setText(QString::number(FileListBox2->lineCount()));
+}
+
+void ListEditor::BitBtn2Click()
+{
+    {
+        // Removing the selected line would otherwise move the selection to a
+        // neighbour, which counts as a selection change (a preview in Twall).
+        const QSignalBlocker quiet(FileListBox2);
+        const int selected = FileListBox2->selectedIndex();
+        if (selected >= 0)
+            FileListBox2->removeLine(static_cast<std::size_t>(selected));
+        FileListBox2->clearSelection();
+        FileListBox2->setCurrentRow(-1);
+    }
+    Label1->setText(QString::number(FileListBox2->lineCount()));
+}
+
+void ListEditor::BitBtn3Click()
+{
+    m_mainList->setVisible(true);
+    m_mainList->setLines(FileListBox2->lines());
+    hide();
+}

@@ -1,0 +1,65 @@
+#pragma once
+// What the two list editors share: the borderless sky-blue window, the
+// browsing chain (drive, folder, the folder's matching files), the chosen
+// list with Add, Del and OK, and the placement over the main window.
+
+#include <QWidget>
+
+#include <string>
+
+class DirectoryListBox;
+class DriveComboBox;
+class FileListBox;
+class QLabel;
+class QPushButton;
+class SortedListBox;
+
+class ListEditor : public QWidget {
+    Q_OBJECT
+public:
+    ~ListEditor() override;
+
+    // The other editor, hidden whenever this one is shown.
+    void setPartner(QWidget* other) { m_partner = other; }
+
+    // Shows the window and brings it to the front (FormShow runs when it was hidden).
+    void showEditor();
+
+    // --- Controls (names of the window layout) ---
+    DriveComboBox* DriveComboBox1 = nullptr;
+    DirectoryListBox* DirectoryListBox1 = nullptr;
+    FileListBox* FileListBox1 = nullptr;     // the disk list
+    QPushButton* BitBtn1 = nullptr;          // "Add"
+    QPushButton* BitBtn2 = nullptr;          // "Del"
+    QPushButton* BitBtn3 = nullptr;          // "OK"
+    QLabel* Label1 = nullptr;                // the count label
+    SortedListBox* FileListBox2 = nullptr;   // the chosen list
+
+    void BitBtn1Click();   // Add
+    void BitBtn2Click();   // Del
+    void BitBtn3Click();   // OK
+    void FormShow();
+
+protected:
+    // caption: the window title (never visible); mask: the disk list's patterns.
+    ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask);
+
+    void showEvent(QShowEvent* event) override;
+
+    // Connects `signal` of `sender` to `handler`, run inside the error guard.
+    template <typename Sender, typename Signal, typename Handler>
+    void onEvent(Sender* sender, Signal signal, Handler handler);
+
+private:
+    QWidget* m_mainWindow;
+    SortedListBox* m_mainList;
+    QWidget* m_partner = nullptr;
+};
+
+#include "editors/EditorErrors.h"
+
+template <typename Sender, typename Signal, typename Handler>
+void ListEditor::onEvent(Sender* sender, Signal signal, Handler handler)
+{
+    connect(sender, signal, this, [this, handler] { editors::guarded(this, handler); });
+}
