@@ -1,8 +1,6 @@
 // The store away from Windows: one INI file per root in one folder, one
-// section per key path. Values go through ProfileFile, so the files follow the
-// project file's rules (names without regard to ASCII case, atomic
-// replacement). ProfileFile has no notion of an empty section, which is what
-// a freshly created key is, so the section headers are looked up and added here.
+// section per key path, so the files follow the project file's rules (names
+// without regard to ASCII case, every change an atomic replacement).
 
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
@@ -28,53 +26,11 @@ const char* rootFileName(Root root)
     return root == Root::LocalMachine ? "HKEY_LOCAL_MACHINE.ini" : "HKEY_CURRENT_USER.ini";
 }
 
-bool isNameBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && isNameBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isNameBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiLower(a[i]) != asciiLower(b[i]))
-            return false;
-    return true;
-}
-
-// The header rule of ProfileFile: the first non-blank character is "[", the
-// name lies between it and the last "]" of the line, blanks around it ignored.
-bool hasSection(std::string_view text, std::string_view name)
-{
-    name = trimmed(name);
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    while (!text.empty()) {
-        const std::size_t end = text.find_first_of("\r\n");
-        std::string_view line = trimmed(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        if (!line.starts_with('['))
-            continue;
-        const std::size_t close = line.rfind(']');
-        if (close != std::string_view::npos && sameName(trimmed(line.substr(1, close - 1)), name))
-            return true;
-    }
-    return false;
-}
-
 // A name the file can hold as a section header of its own.
 bool isStorableKeyPath(std::string_view path)
 {
-    return !trimmed(path).empty() && path.find_first_of("]\r\n") == std::string_view::npos;
+    return path.find_first_not_of(" \t") != std::string_view::npos &&
+           path.find_first_of("]\r\n") == std::string_view::npos;
 }
 
 // The profile reader drops blanks around a value and one pair of enclosing
@@ -152,9 +108,8 @@ public:
     bool keyExists(Root root, const std::string& path) override
     {
         try {
-            const std::optional<std::string> text = readWholeFile(fileOf(root));
-            return text && hasSection(*text, path);
-        } catch (const FileError&) {
+            return ProfileFile(fileOf(root)).hasSection(path);
+        } catch (const std::exception&) {
             return false;
         }
     }
@@ -169,13 +124,12 @@ public:
             return nullptr;
         const std::string file = fileOf(root);
         try {
-            std::string text = readWholeFile(file).value_or(std::string());
-            if (!hasSection(text, path)) {
-                if (!text.empty() && text.back() != '\n' && text.back() != '\r')
-                    text += "\r\n";
-                text += '[' + path + "]\r\n";
-                writeFileAtomically(file, text);
-            }
+            // A store file that cannot be read would be replaced by one
+            // holding only this key.
+            readWholeFile(file);
+            ProfileFile profile(file);
+            profile.addSection(path);
+            profile.flush();
         } catch (const FileError&) {
             return nullptr;
         } catch (const std::exception&) {
