@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 using plimbury::AtomicFile;
@@ -26,6 +29,27 @@ int entriesIn(const fs::path& folder)
     return static_cast<int>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
+// The errno a failure carries, where the system has such numbers.
+void expectErrno([[maybe_unused]] const FileError& e, [[maybe_unused]] int errnoValue)
+{
+#ifndef _WIN32
+    EXPECT_EQ(e.errnoValue, errnoValue);
+#endif
+}
+
+TEST(AtomicFile, replacesContent)
+{
+    const TempDir dir;
+    const std::string path = dir.file("f.ini");
+    writeFile(path, "old content that is longer");
+    writeFileAtomically(path, "new");
+    EXPECT_EQ(readFile(path), "new");
+    writeFileAtomically(dir.file("created.ini"), std::string("a\0b", 3));
+    EXPECT_EQ(readFile(dir.file("created.ini")), std::string("a\0b", 3));
+    EXPECT_EQ(entriesIn(dir.path()), 2) << "no temporary file left behind";
+}
+
+#ifndef _WIN32
 mode_t modeOf(const std::string& path)
 {
     struct stat st {};
@@ -33,7 +57,7 @@ mode_t modeOf(const std::string& path)
     return st.st_mode & 07777;
 }
 
-TEST(AtomicFile, replacesContentAndKeepsPermissions)
+TEST(AtomicFile, keepsPermissions)
 {
     const TempDir dir;
     const std::string path = dir.file("f.ini");
@@ -41,9 +65,7 @@ TEST(AtomicFile, replacesContentAndKeepsPermissions)
     ASSERT_EQ(chmod(path.c_str(), 0640), 0);
 
     writeFileAtomically(path, "new");
-    EXPECT_EQ(readFile(path), "new");
     EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_EQ(entriesIn(dir.path()), 1) << "no temporary file left behind";
 }
 
 TEST(AtomicFile, newFileGetsTheUsualCreationMode)
@@ -51,9 +73,8 @@ TEST(AtomicFile, newFileGetsTheUsualCreationMode)
     const TempDir dir;
     const std::string path = dir.file("new.ini");
     const mode_t mask = umask(022);
-    writeFileAtomically(path, std::string("a\0b", 3));
+    writeFileAtomically(path, "x");
     umask(mask);
-    EXPECT_EQ(readFile(path), std::string("a\0b", 3));
     EXPECT_EQ(modeOf(path), 0644u);
 }
 
@@ -79,6 +100,19 @@ TEST(AtomicFile, writesThroughSymbolicLinks)
     EXPECT_EQ(readFile(dir.file("real/gone.lmv")), "recreated");
     EXPECT_EQ(entriesIn(dir.path() / "real"), 2);
 }
+
+TEST(AtomicFile, readOnlyFileIsNotReplaced)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not stop root";
+    const TempDir dir;
+    const std::string path = dir.file("f.ini");
+    writeFile(path, "old");
+    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+    EXPECT_THROW(writeFileAtomically(path, "new"), FileError);
+    EXPECT_EQ(readFile(path), "old");
+}
+#endif
 
 TEST(AtomicFile, failuresLeaveTheOldFileAndNoTemporaryFile)
 {
@@ -112,7 +146,7 @@ TEST(AtomicFile, failuresLeaveTheOldFileAndNoTemporaryFile)
             writeFileAtomically(target, "new");
             ADD_FAILURE() << "write succeeded";
         } catch (const FileError& e) {
-            EXPECT_EQ(e.errnoValue, c.errnoValue);
+            expectErrno(e, c.errnoValue);
         }
         EXPECT_EQ(readFile(dir.file("keep.ini")), "old");
         EXPECT_EQ(entriesIn(dir.path()), before);
@@ -161,20 +195,8 @@ TEST(AtomicFile, readWholeFile)
         readWholeFile(dir.path().string());
         ADD_FAILURE() << "a folder was read";
     } catch (const FileError& e) {
-        EXPECT_EQ(e.errnoValue, EISDIR);
+        expectErrno(e, EISDIR);
     }
-}
-
-TEST(AtomicFile, readOnlyFileIsNotReplaced)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
-    const TempDir dir;
-    const std::string path = dir.file("f.ini");
-    writeFile(path, "old");
-    ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-    EXPECT_THROW(writeFileAtomically(path, "new"), FileError);
-    EXPECT_EQ(readFile(path), "old");
 }
 
 } // namespace
