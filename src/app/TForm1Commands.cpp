@@ -1,7 +1,98 @@
-// Placeholder until the project command handlers land.
+// The project commands of the main window: New, Open, Save, Save and Run.
+// The handlers gather the window's state, call the project commands and apply
+// what comes back; the connections run each of them inside the error guard.
 #include "app/TForm1.h"
 
-void TForm1::myImage_nClick() {}
-void TForm1::myImage_oClick() {}
-void TForm1::myImage_sClick() {}
-void TForm1::myImage_donetClick() {}
+#include "editors/SortedListBox.h"
+#include "platform/Clock.h"
+#include "project/ProjectCommands.h"
+#include "rotation/Schedule.h"
+
+#include <QFile>
+#include <QLineEdit>
+
+namespace {
+
+plimbury::IntervalGroup intervalGroup(const QLineEdit* minute, const QLineEdit* hour, const QLineEdit* day)
+{
+    plimbury::IntervalGroup group;
+    const QLineEdit* const edits[] = {minute, hour, day};
+    for (std::size_t i = 0; i < 3; ++i) {
+        group.enabled[i] = edits[i]->isEnabled();
+        group.texts[i] = edits[i]->text().toStdString();
+    }
+    return group;
+}
+
+plimbury::ProjectState projectState(const TForm1& form)
+{
+    plimbury::ProjectState state;
+    state.wallpapers = form.FileListBox1->lines();
+    state.screensavers = form.FileListBox2->lines();
+    state.wallpaper = intervalGroup(form.Edit1, form.Edit2, form.Edit3);
+    state.screensaver = intervalGroup(form.Edit4, form.Edit5, form.Edit6);
+    return state;
+}
+
+std::string filePath(const QString& chosen)
+{
+    return QFile::encodeName(chosen).toStdString();
+}
+
+} // namespace
+
+void TForm1::myImage_nClick()
+{
+    clearAllLists();
+}
+
+void TForm1::myImage_oClick()
+{
+    const auto chosen = dialogs::runOpenDialog(this, OpenDialog1);
+    if (!chosen)
+        return;
+    // Read before anything is cleared: a file that is not a project leaves the
+    // user's unsaved lists as they were.
+    const plimbury::LoadedProject project = plimbury::loadProject(filePath(*chosen));
+    clearAllLists();
+    applyLoadedProject(project);
+}
+
+void TForm1::myImage_sClick()
+{
+    const plimbury::ProjectState state = projectState(*this);
+    plimbury::checkStorable(state);
+    const auto chosen = dialogs::runSaveDialog(this, SaveDialog1);
+    if (!chosen)
+        return;
+    plimbury::saveProject(filePath(*chosen), state);
+}
+
+void TForm1::myImage_donetClick()
+{
+    // Every due value counts from the click, however long the dialog stays open.
+    const plimbury::LocalTime saved = m_services.clock->now();
+    const plimbury::ProjectState state = projectState(*this);
+    if (!plimbury::intervalsFilledIn(state)) {
+        dialogs::showMessage(this, plimbury::kFillInMessage);
+        return;
+    }
+    // Before the dialog and the registry: a box that is not a number would
+    // otherwise leave a selected project that the next start cannot resume.
+    plimbury::checkBeforeSaveAndRun(state);
+
+    Timer1.stop();
+    Timer2.stop();
+    const auto chosen = dialogs::runSaveDialog(this, SaveDialog1);
+    if (!chosen)
+        return;   // the rotation stays stopped
+    const std::string path = filePath(*chosen);
+    plimbury::recordSelectedProject(*m_services.store, path);
+    plimbury::saveAndRunProject(
+        path, state,
+        [&saved](plimbury::Unit unit, std::int32_t count) { return plimbury::nextDue(unit, count, saved); },
+        plimbury::stampNumberText(saved));
+    Timer1.start();
+    Timer2.start();
+    goToTray(QStringLiteral("plimbury 2.1"));
+}

@@ -6,6 +6,7 @@
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace plimbury {
@@ -34,7 +35,7 @@ constexpr ListKeys kScreensaverKeys{"sscount", kSsItem, "ss", "sstime", "ssrefre
 
 bool hasLineBreak(std::string_view text)
 {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+    return std::ranges::any_of(text, [](char c) { return c == '\r' || c == '\n'; });
 }
 
 [[noreturn]] void refuseLineBreak(const std::string& text)
