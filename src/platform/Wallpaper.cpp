@@ -34,9 +34,10 @@ std::string acceptedDesktops()
 
 class DesktopWallpaper final : public Wallpaper {
 public:
-    DesktopWallpaper(Store& store, std::string desktopName)
+    DesktopWallpaper(Store& store, std::string desktopName, std::unique_ptr<desktop::DesktopBackend> backend)
         : m_store(store)
         , m_desktopName(std::move(desktopName))
+        , m_backend(std::move(backend))
     {
     }
 
@@ -89,8 +90,17 @@ std::unique_ptr<Wallpaper> makeSystemWallpaper(Store& store)
     std::string name = asciiLower(environmentValue("PLIMBURY_DESKTOP"));
     if (name.empty())
         name = "auto";
-    return std::make_unique<DesktopWallpaper>(store, std::move(name));
+    return std::make_unique<DesktopWallpaper>(store, std::move(name), nullptr);
 }
+
+namespace desktop {
+
+std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<DesktopBackend> backend)
+{
+    return std::make_unique<DesktopWallpaper>(store, "given", std::move(backend));
+}
+
+} // namespace desktop
 
 } // namespace plimbury
 

@@ -11,6 +11,11 @@
 #include <span>
 #include <string>
 
+namespace plimbury {
+class Store;
+class Wallpaper;
+}
+
 namespace plimbury::desktop {
 
 class DesktopBackend {
@@ -41,5 +46,9 @@ std::string detectDesktop();
 
 // Backends.
 std::unique_ptr<DesktopBackend> makeNoneBackend();
+
+// makeSystemWallpaper() with a given backend instead of PLIMBURY_DESKTOP's,
+// for tests of a backend through the whole hand-over.
+std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<DesktopBackend> backend);
 
 } // namespace plimbury::desktop

@@ -1,0 +1,165 @@
+#ifndef _WIN32
+
+#include "platform/Error.h"
+#include "platform/Store.h"
+#include "platform/Wallpaper.h"
+#include "platform/desktop/DesktopBackend.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace plimbury;
+using plimbury::test::ScopedEnv;
+using plimbury::test::TempDir;
+using plimbury::test::writeFile;
+
+namespace {
+
+std::string storedWallpaper(Store& store)
+{
+    if (!store.keyExists(Root::CurrentUser, kDesktopKey))
+        return "<no key>";
+    return store.openKey(Root::CurrentUser, kDesktopKey)->read(kWallpaperValue);
+}
+
+std::string errorText(Wallpaper& wallpaper, const std::string& path)
+{
+    try {
+        wallpaper.setDesktopWallpaper(path);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+TEST(Wallpaper, StoredUnderTheCurrentUserForEveryStoringDesktop)
+{
+    for (const char* desktop : {"none", "NONE", "auto", "", static_cast<const char*>(nullptr)}) {
+        SCOPED_TRACE(desktop ? desktop : "(unset)");
+        ScopedEnv chosen("PLIMBURY_DESKTOP", desktop);
+        TempDir dir;
+        auto store = makeFileStore(dir.path().string());
+        auto wallpaper = makeSystemWallpaper(*store);
+        for (const std::string path : {"/home/u/Pictures/a b.bmp", "/opt/plimbury/lumavue.bmp"}) {
+            wallpaper->setDesktopWallpaper(path);
+            EXPECT_EQ(storedWallpaper(*store), path);
+        }
+        EXPECT_FALSE(store->keyExists(Root::LocalMachine, kDesktopKey));
+    }
+}
+
+TEST(Wallpaper, AnUnknownDesktopNamesTheAcceptedOnesAndStoresNothing)
+{
+    ScopedEnv chosen("PLIMBURY_DESKTOP", "gnomme");
+    TempDir dir;
+    auto store = makeFileStore(dir.path().string());
+    auto wallpaper = makeSystemWallpaper(*store);
+    std::string accepted = "auto";
+    for (const auto& entry : desktop::desktopBackends())
+        accepted += std::string(", ") + entry.name;
+    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Unknown desktop 'gnomme' in PLIMBURY_DESKTOP; use one of: " + accepted);
+    EXPECT_EQ(storedWallpaper(*store), "<no key>");
+    EXPECT_NE(accepted.find("none"), std::string::npos);
+}
+
+// Records what it is asked to show, or refuses.
+class SpyBackend final : public desktop::DesktopBackend {
+public:
+    SpyBackend(std::vector<std::string>& shown, const char* refusal)
+        : m_shown(shown)
+        , m_refusal(refusal)
+    {
+    }
+    void showWallpaper(const std::string& path) override
+    {
+        if (m_refusal)
+            throw Error(m_refusal);
+        m_shown.push_back(path);
+    }
+
+private:
+    std::vector<std::string>& m_shown;
+    const char* m_refusal;
+};
+
+// A store whose keys cannot be created, or whose values cannot be written.
+class FailingStore final : public Store {
+public:
+    explicit FailingStore(bool keysOpen)
+        : m_keysOpen(keysOpen)
+    {
+    }
+    bool keyExists(Root, const std::string&) override { return false; }
+    std::unique_ptr<StoreKey> openKey(Root, const std::string&) override
+    {
+        struct Key final : StoreKey {
+            std::string read(const std::string&) override { return {}; }
+            void write(const std::string& name, const std::string&) override
+            {
+                throw Error("Failed to set data for '" + name + "'");
+            }
+        };
+        return m_keysOpen ? std::make_unique<Key>() : nullptr;
+    }
+
+private:
+    bool m_keysOpen;
+};
+
+TEST(Wallpaper, FailuresAreReportedAndTheDesktopIsStillChangedWhenOnlyStoringFailed)
+{
+    TempDir dir;
+    writeFile(dir.file("plain"), "a regular file");
+    auto unwritable = makeFileStore(dir.file("plain/store"));
+    FailingStore noKeys(false);
+    FailingStore noValues(true);
+    auto working = makeFileStore(dir.file("store"));
+
+    struct Case {
+        const char* name;
+        Store& store;
+        const char* refusal;
+        const char* error;
+        bool shown;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"store folder cannot be made", *unwritable, nullptr, "Failed to create key Desktop", true},
+             {"key cannot be opened", noKeys, nullptr, "Failed to create key Desktop", true},
+             {"value cannot be written", noValues, nullptr, "Failed to set data for 'Wallpaper'", true},
+             {"desktop refuses", *working, "The desktop refused", "The desktop refused", false},
+             {"both fail: the desktop's reason wins", noValues, "The desktop refused", "The desktop refused", false},
+             {"all well", *working, nullptr, "<no error>", true},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> shown;
+        auto wallpaper = desktop::makeWallpaperWith(c.store, std::make_unique<SpyBackend>(shown, c.refusal));
+        EXPECT_EQ(errorText(*wallpaper, "/p/w.bmp"), c.error);
+        EXPECT_EQ(shown, c.shown ? std::vector<std::string>{"/p/w.bmp"} : std::vector<std::string>{});
+    }
+    EXPECT_EQ(storedWallpaper(*working), "/p/w.bmp") << "stored before the desktop is asked";
+}
+
+TEST(DesktopBackends, TableNamesAreDistinctAndEachMakesABackend)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : desktop::desktopBackends()) {
+        SCOPED_TRACE(entry.name);
+        EXPECT_STRNE(entry.name, "auto");
+        for (const std::string& seen : names)
+            EXPECT_NE(seen, entry.name);
+        names.push_back(entry.name);
+        EXPECT_NE(desktop::makeDesktopBackend(entry.name), nullptr);
+    }
+    EXPECT_EQ(desktop::makeDesktopBackend("no such desktop"), nullptr);
+    const std::string detected = desktop::detectDesktop();
+    EXPECT_NE(std::find(names.begin(), names.end(), detected), names.end()) << detected;
+}
+
+} // namespace
+
+#endif
