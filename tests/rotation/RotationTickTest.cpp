@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -93,6 +94,11 @@ struct TickCase {
     const char* failure;    // nullptr: the tick succeeds
     bool firstTickAfter;
 };
+
+void PrintTo(const TickCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
 
 const Keys kWallDueAt1025{{"sw_no", "0"}, {"setup_swminute", "0"}, {"setup_sw_minute", "2403141025"}};
 const std::vector<std::string> kTwo{"C:\\Pictures\\beach.jpg", "C:\\Pictures\\hills.bmp"};
