@@ -1,0 +1,274 @@
+#include "rotation/ApplySteps.h"
+
+#include "platform/Error.h"
+#include "platform/Store.h"
+#include "platform/Wallpaper.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace plimbury {
+namespace {
+
+// Everything the fakes are asked to do, in order.
+using Log = std::vector<std::string>;
+
+class FakeKey final : public StoreKey {
+public:
+    FakeKey(Log& log, std::map<std::string, std::string>& values, const std::set<std::string>& refused)
+        : m_log(log), m_values(values), m_refused(refused)
+    {
+    }
+    std::string read(const std::string& name) override { return m_values[name]; }
+    void write(const std::string& name, const std::string& value) override
+    {
+        if (m_refused.count(name))
+            throw Error("Failed to set data for '" + name + "'");
+        m_log.push_back(name + "=" + value);
+        m_values[name] = value;
+    }
+
+private:
+    Log& m_log;
+    std::map<std::string, std::string>& m_values;
+    const std::set<std::string>& m_refused;
+};
+
+class FakeStore final : public Store {
+public:
+    explicit FakeStore(Log& log) : m_log(log) {}
+    bool keyExists(Root, const std::string&) override { return true; }
+    std::unique_ptr<StoreKey> openKey(Root root, const std::string& path) override
+    {
+        if (cannotOpen)
+            return nullptr;
+        EXPECT_EQ(root, Root::CurrentUser);
+        EXPECT_EQ(path, kDesktopKey);
+        return std::make_unique<FakeKey>(m_log, values, refused);
+    }
+    bool cannotOpen = false;
+    std::set<std::string> refused;
+    std::map<std::string, std::string> values;
+
+private:
+    Log& m_log;
+};
+
+class FakeWallpaper final : public Wallpaper {
+public:
+    explicit FakeWallpaper(Log& log) : m_log(log) {}
+    void setDesktopWallpaper(const std::string& path) override
+    {
+        m_log.push_back("wallpaper " + path);
+        if (refuse)
+            throw Error("The desktop refused the picture");
+    }
+    bool refuse = false;
+
+private:
+    Log& m_log;
+};
+
+void writeJpeg(const std::string& path, int width, int height)
+{
+    FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    jpeg_stdio_dest(&cinfo, out);
+    cinfo.image_width = static_cast<JDIMENSION>(width);
+    cinfo.image_height = static_cast<JDIMENSION>(height);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        for (int x = 0; x < width; ++x) {
+            row[static_cast<std::size_t>(x) * 3] = static_cast<JSAMPLE>(x * 20);
+            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(cinfo.next_scanline * 30);
+            row[static_cast<std::size_t>(x) * 3 + 2] = 128;
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(out);
+}
+
+// The text of the Error `body` throws; "" when it returns.
+std::string thrownText(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return {};
+}
+
+std::int32_t le32(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t v = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        v |= std::uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
+    return static_cast<std::int32_t>(v);
+}
+
+TEST(ApplySteps, ExtensionRule)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\Pictures\\beach.jpg", ".JPG"},
+        {"/home/me/Pictures/beach.JpEg", ".JPEG"},
+        {"/home/me/a.tar.gz", ".GZ"},
+        {"C:\\my.pictures\\photo", ""},
+        {"/my.pictures/photo", ""},
+        {"photo", ""},
+        {"photo.", "."},
+        {"/p/photo.jpe", ".JPE"},
+        {"/p/\xC3\xA9t\xC3\xA9.jfif", ".JFIF"},
+        {"/p/x.j\xC3\xA9g", ".J\xC3\xA9G"}, // only ASCII letters change
+    };
+    for (const auto& [entry, extension] : cases)
+        EXPECT_EQ(upperExtension(entry), extension) << entry;
+    EXPECT_EQ(wallpaperBitmapPath("/opt/plimbury"), "/opt/plimbury/lumavue.bmp");
+}
+
+class WallpaperStep : public testing::Test {
+protected:
+    test::TempDir dir;
+    Log log;
+    FakeStore store{log};
+    FakeWallpaper wallpaper{log};
+    std::string bitmap = wallpaperBitmapPath(dir.path().string());
+};
+
+TEST_F(WallpaperStep, OtherPicturesGoToTheDesktopUnchangedAfterTheStyle)
+{
+    for (const std::string entry : {"/p/hills.bmp", "/p/anim.gif", "/p/photo.jpe", "/p/photo.jfif", "/p/noext"}) {
+        log.clear();
+        applyWallpaper(entry, store, wallpaper, bitmap);
+        EXPECT_EQ(log, (Log{"TileWallPaper=0", "WallPaperStyle=2", "wallpaper " + entry}));
+    }
+    EXPECT_FALSE(std::filesystem::exists(bitmap)) << "nothing is converted";
+}
+
+TEST_F(WallpaperStep, JpegIsConvertedThenStyledThenHandedOver)
+{
+    for (const std::string name : {"tall.jpg", "wide.JPEG", "odd.JpG"}) {
+        const std::string entry = dir.file(name);
+        const int width = name == "tall.jpg" ? 7 : 13;
+        const int height = name == "tall.jpg" ? 11 : 5;
+        writeJpeg(entry, width, height);
+        log.clear();
+        applyWallpaper(entry, store, wallpaper, bitmap);
+        EXPECT_EQ(log, (Log{"TileWallPaper=0", "WallPaperStyle=2", "wallpaper " + bitmap}));
+        const std::string bmp = test::readFile(bitmap);
+        ASSERT_GE(bmp.size(), 54u);
+        EXPECT_EQ(bmp.substr(0, 2), "BM");
+        EXPECT_EQ(le32(bmp, 18), width) << name;
+        EXPECT_EQ(std::abs(le32(bmp, 22)), height) << name;
+    }
+}
+
+TEST_F(WallpaperStep, AJpegThatCannotBeReadChangesNothing)
+{
+    test::writeFile(bitmap, "old picture");
+    const std::string missing = dir.file("gone.jpg");
+    const std::string broken = dir.file("broken.jpg");
+    test::writeFile(broken, "\xFF\xD8 not really a picture");
+    for (const std::string& entry : {missing, broken}) {
+        log.clear();
+        const std::string text = thrownText([&] { applyWallpaper(entry, store, wallpaper, bitmap); });
+        const std::string expected = entry == missing ? "Cannot open file \"" + missing + "\". " : "JPEG error #";
+        EXPECT_EQ(text.substr(0, expected.size()), expected) << text;
+        EXPECT_TRUE(log.empty());
+        EXPECT_EQ(test::readFile(bitmap), "old picture");
+    }
+}
+
+TEST_F(WallpaperStep, StyleFailuresAreReportedAfterTheHandOver)
+{
+    struct Case {
+        bool cannotOpen;
+        const char* refused;
+        Log log;
+        const char* error;
+    };
+    const Case cases[] = {
+        {true, "", {"wallpaper /p/hills.bmp"}, "Failed to create key Desktop"},
+        {false, "TileWallPaper", {"wallpaper /p/hills.bmp"}, "Failed to set data for 'TileWallPaper'"},
+        {false, "WallPaperStyle", {"TileWallPaper=0", "wallpaper /p/hills.bmp"},
+         "Failed to set data for 'WallPaperStyle'"},
+    };
+    for (const Case& c : cases) {
+        log.clear();
+        store.cannotOpen = c.cannotOpen;
+        store.refused = {c.refused};
+        EXPECT_EQ(thrownText([&] { applyWallpaper("/p/hills.bmp", store, wallpaper, bitmap); }), c.error);
+        EXPECT_EQ(log, c.log) << c.error;
+    }
+}
+
+TEST_F(WallpaperStep, ARefusingDesktopIsTheErrorReported)
+{
+    store.cannotOpen = true;
+    wallpaper.refuse = true;
+    EXPECT_EQ(thrownText([&] { applyWallpaper("/p/hills.bmp", store, wallpaper, bitmap); }),
+              "The desktop refused the picture");
+}
+
+TEST(ScreensaverStep, RecordsTheEntryUnchanged)
+{
+    Log log;
+    FakeStore store(log);
+    applyScreensaver("C:\\Program Files\\Savers\\my stars.scr", store);
+    EXPECT_EQ(log, Log{"SCRNSAVE.EXE=C:\\Program Files\\Savers\\my stars.scr"});
+
+    store.refused = {"SCRNSAVE.EXE"};
+    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to set data for 'SCRNSAVE.EXE'");
+    store.cannotOpen = true;
+    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to create key Desktop");
+}
+
+TEST(ApplySteps, WithTheFileStoreAndNoDesktop)
+{
+    const test::ScopedEnv desktop("PLIMBURY_DESKTOP", "none");
+    test::TempDir dir;
+    const std::unique_ptr<Store> store = makeFileStore(dir.file("registry"));
+    const std::unique_ptr<Wallpaper> wallpaper = makeSystemWallpaper(*store);
+    const std::string picture = dir.file("sea.jpg");
+    writeJpeg(picture, 16, 9);
+    const std::string bitmap = wallpaperBitmapPath(dir.path().string());
+
+    applyWallpaper(picture, *store, *wallpaper, bitmap);
+    applyScreensaver("/usr/lib/savers/stars.scr", *store);
+
+    const std::unique_ptr<StoreKey> key = store->openKey(Root::CurrentUser, kDesktopKey);
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->read("TileWallPaper"), "0");
+    EXPECT_EQ(key->read("WallPaperStyle"), "2");
+    EXPECT_EQ(key->read(kWallpaperValue), bitmap);
+    EXPECT_EQ(key->read("SCRNSAVE.EXE"), "/usr/lib/savers/stars.scr");
+    EXPECT_EQ(test::readFile(bitmap).substr(0, 2), "BM");
+}
+
+} // namespace
+} // namespace plimbury
