@@ -31,7 +31,13 @@ public:
     virtual std::unique_ptr<StoreKey> openKey(Root root, const std::string& path) = 0;
 };
 
-// The file store rooted at `directory` (created on first write).
+// The file store rooted at `directory`: HKEY_LOCAL_MACHINE.ini and
+// HKEY_CURRENT_USER.ini, one "[key path]" section per key. openKey creates the
+// folder and writes the key's empty section at once. Every value reads back
+// exactly as written (values the INI format would trim are stored quoted); a
+// write reaches the disk before write() returns, as an atomic replacement. A
+// damaged or unreadable file is never a crash: its keys read as "", and it is
+// not overwritten by a write that could not read it first.
 std::unique_ptr<Store> makeFileStore(const std::string& directory);
 
 // $PLIMBURY_REGISTRY, else ${XDG_CONFIG_HOME:-$HOME/.config}/plimbury.
