@@ -1,0 +1,238 @@
+// The browsing chain: drive, folder, the folder's matching files, the picked file.
+
+#include "editors/DirectoryListBox.h"
+#include "editors/DriveComboBox.h"
+#include "editors/FileListBox.h"
+#include "editors/SortedListBox.h"
+#include "editors/Tscreensaver.h"
+#include "editors/Twall.h"
+#include "platform/System.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QStorageInfo>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using plimbury::test::TempDir;
+using plimbury::test::writeFile;
+
+namespace {
+
+QStringList shownLines(const QListWidget& list)
+{
+    QStringList lines;
+    for (int i = 0; i < list.count(); ++i)
+        lines.append(list.item(i)->text());
+    return lines;
+}
+
+QString qpath(const std::filesystem::path& p)
+{
+    return QString::fromStdString(p.string());
+}
+
+TEST(JoinFolderFile, SeparatorIsNotDoubledAtARoot)
+{
+    struct Case {
+        std::string folder, name, expected;
+    };
+    const Case cases[] = {
+#ifdef _WIN32
+        {"C:\\", "a.jpg", "C:\\a.jpg"},
+        {"C:\\Windows", "a.scr", "C:\\Windows\\a.scr"},
+#else
+        {"/", "a.jpg", "/a.jpg"},
+        {"/home/me", "a.jpg", "/home/me/a.jpg"},
+        {"/home/me/", "a.jpg", "/home/me/a.jpg"},
+        {"/my pictures", "with blank.bmp", "/my pictures/with blank.bmp"},
+#endif
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(joinFolderFile(c.folder, c.name), c.expected) << c.folder << " + " << c.name;
+}
+
+TEST(FileListBox, ListsMatchingFilesOnlyWithoutRegardToCaseSorted)
+{
+    TempDir dir;
+    for (const char* name : {"B.jpg", "a.JPG", "c.Bmp", "d.jpeg", "e.png", "f.jpg.txt", "g.SCR", "i.scr", "jpg"})
+        writeFile(dir.file(name), "x");
+    std::filesystem::create_directory(dir.path() / "h.jpg");
+    std::filesystem::create_directory(dir.path() / "k.scr");
+
+    struct Case {
+        const char* mask;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"*.jpg;*.bmp", {"a.JPG", "B.jpg", "c.Bmp"}},
+        {"*.scr", {"g.SCR", "i.scr"}},
+    };
+    for (const Case& c : cases) {
+        FileListBox list(QString::fromLatin1(c.mask));
+        list.setDirectory(qpath(dir.path()));
+        EXPECT_EQ(shownLines(list), c.expected) << c.mask;
+        EXPECT_EQ(list.pickedFile(), "") << "nothing is selected after a refill";
+        list.setCurrentRow(1);
+        EXPECT_EQ(list.pickedFile(), (dir.path() / c.expected[1].toStdString()).string());
+    }
+}
+
+TEST(FileListBox, EmptyOrMissingFolderPicksNothing)
+{
+    TempDir dir;
+    FileListBox list(QStringLiteral("*.jpg"));
+    list.setDirectory(qpath(dir.path() / "gone"));
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(list.pickedFile(), "");
+}
+
+TEST(DriveComboBox, InsideMeansWholePathComponents)
+{
+    struct Case {
+        const char* folder;
+        const char* root;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"/", "/", true},          {"/usr/lib", "/", true},     {"/media/usb", "/media/usb", true},
+        {"/media/usb/a", "/media/usb", true}, {"/media/usb2", "/media/usb", false}, {"/media", "/media/usb", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DriveComboBox::isInside(QString::fromLatin1(c.folder), QString::fromLatin1(c.root)), c.inside)
+            << c.folder << " in " << c.root;
+}
+
+TEST(DriveComboBox, RootComesFirstAndEveryVolumeIsListed)
+{
+    DriveComboBox drives;
+    ASSERT_GT(drives.count(), 0);
+    drives.setCurrentIndex(0);
+    EXPECT_EQ(drives.drive(), DriveComboBox::systemDrive());
+    EXPECT_EQ(drives.volumeOf(QDir::currentPath()).isEmpty(), false);
+}
+
+struct Chain : ::testing::Test {
+    QWidget mainWindow;
+    SortedListBox mainList;
+    Twall wall{&mainWindow, &mainList};
+    TempDir dir;
+
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir.path() / "alpha" / "deeper");
+        std::filesystem::create_directory(dir.path() / "Beta");
+        writeFile(dir.file("top.jpg"), "x");
+        writeFile((dir.path() / "alpha" / "inner.bmp").string(), "x");
+        wall.DirectoryListBox1->setDirectory(qpath(dir.path()));
+    }
+
+    int rowOf(const QListWidget& list, const QString& text)
+    {
+        for (int i = 0; i < list.count(); ++i)
+            if (list.item(i)->text() == text)
+                return i;
+        return -1;
+    }
+
+    void pressEnter(QWidget* on)
+    {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(on, &press);
+    }
+};
+
+TEST_F(Chain, FolderListShowsWhereItIsThenUpThenSubfoldersSorted)
+{
+    const QStringList lines = shownLines(*wall.DirectoryListBox1);
+    EXPECT_EQ(lines, (QStringList{QDir::toNativeSeparators(qpath(dir.path())), "..", "alpha", "Beta"}));
+    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"top.jpg"});
+}
+
+TEST_F(Chain, EnterOpensAFolderAndTheDiskListFollows)
+{
+    auto* folders = wall.DirectoryListBox1;
+    folders->setCurrentRow(rowOf(*folders, "alpha"));
+    EXPECT_EQ(folders->directory(), qpath(dir.path())) << "selecting alone does not open";
+    pressEnter(folders);
+    EXPECT_EQ(folders->directory(), qpath(dir.path() / "alpha"));
+    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"inner.bmp"});
+
+    folders->setCurrentRow(rowOf(*folders, ".."));
+    pressEnter(folders);
+    EXPECT_EQ(folders->directory(), qpath(dir.path()));
+    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"top.jpg"});
+}
+
+TEST_F(Chain, DoubleClickOpensAFolder)
+{
+    auto* folders = wall.DirectoryListBox1;
+    emit folders->itemDoubleClicked(folders->item(rowOf(*folders, "Beta")));
+    EXPECT_EQ(folders->directory(), qpath(dir.path() / "Beta"));
+    EXPECT_EQ(wall.FileListBox1->count(), 0);
+}
+
+TEST_F(Chain, NoUpLineAtTheRoot)
+{
+    wall.DirectoryListBox1->setDirectory(QDir::rootPath());
+    EXPECT_EQ(rowOf(*wall.DirectoryListBox1, ".."), -1);
+}
+
+TEST_F(Chain, FolderThatVanishedFallsBackToTheNearestExistingOne)
+{
+    wall.DirectoryListBox1->setDirectory(qpath(dir.path() / "alpha" / "gone" / "too"));
+    EXPECT_EQ(wall.DirectoryListBox1->directory(), qpath(dir.path() / "alpha"));
+}
+
+TEST_F(Chain, PickingADriveReturnsToItsLastFolder)
+{
+    auto* drives = wall.DriveComboBox1;
+    const QString driveOfDir = drives->drive();
+    EXPECT_TRUE(DriveComboBox::isInside(qpath(dir.path()), driveOfDir)) << driveOfDir.toStdString();
+
+    // Elsewhere on the system drive, then back to the temp folder's drive by picking it.
+    wall.DirectoryListBox1->setDirectory(QDir::rootPath());
+    EXPECT_EQ(drives->drive(), DriveComboBox::systemDrive());
+    const int at = drives->findText(QDir::toNativeSeparators(driveOfDir), Qt::MatchExactly);
+    ASSERT_GE(at, 0);
+    drives->setCurrentIndex(at);
+    emit drives->activated(at);
+    if (driveOfDir != DriveComboBox::systemDrive())
+        EXPECT_EQ(wall.DirectoryListBox1->directory(), qpath(dir.path()));
+    else
+        EXPECT_EQ(wall.DirectoryListBox1->directory(), QDir::rootPath()) << "the last folder of / is / now";
+}
+
+TEST(EditorStart, WallpaperEditorStartsAtTheCurrentFolderOnTheSystemDrive)
+{
+    TempDir dir;
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(qpath(dir.path())));
+    QWidget mainWindow;
+    SortedListBox mainList;
+    Twall wall(&mainWindow, &mainList);
+    QDir::setCurrent(before);
+
+    EXPECT_EQ(wall.DriveComboBox1->drive(), DriveComboBox::systemDrive());
+    const bool onSystemDrive = QStorageInfo(qpath(dir.path())).rootPath() == DriveComboBox::systemDrive();
+    EXPECT_EQ(wall.DirectoryListBox1->directory(), onSystemDrive ? qpath(dir.path()) : DriveComboBox::systemDrive());
+}
+
+TEST(EditorStart, ScreenSaverEditorStartsAtTheSystemFolder)
+{
+    QWidget mainWindow;
+    SortedListBox mainList;
+    Tscreensaver editor(&mainWindow, &mainList);
+    const QString folder = QString::fromStdString(plimbury::systemScreenSaverFolder());
+    if (!QFileInfo(folder).isDir())
+        GTEST_SKIP() << "no screen-saver folder on this machine: " << folder.toStdString();
+    EXPECT_EQ(editor.DirectoryListBox1->directory(), QDir::cleanPath(folder));
+    EXPECT_EQ(editor.FileListBox1->directory(), editor.DirectoryListBox1->directory());
+}
+
+} // namespace

@@ -1,0 +1,176 @@
+// The wallpaper editor's preview: what it shows, what it reports, and that
+// only the newest selection reaches the screen.
+
+#include "EditorTestSupport.h"
+
+#include "editors/DirectoryListBox.h"
+#include "editors/FileListBox.h"
+#include "editors/SortedListBox.h"
+#include "editors/Twall.h"
+#include "support/TempDir.h"
+
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+using namespace plimbury::test;
+
+namespace {
+
+struct Preview : ::testing::Test {
+    QWidget mainWindow;
+    SortedListBox mainList;
+    Twall wall{&mainWindow, &mainList};
+    TempDir dir;
+    std::vector<QString> shown;
+
+    void SetUp() override
+    {
+        QObject::connect(&wall, &Twall::previewShown, [this](const QString& path) { shown.push_back(path); });
+        takeReportedErrors();
+    }
+
+    void openFolder() { wall.DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string())); }
+
+    bool settle() { return waitUntil([this] { return !wall.previewBusy(); }); }
+
+    QColor shownColour() const { return wall.Image1->pixmap().toImage().pixelColor(172, 129); }
+
+    // Shows `path` through the chosen list, as a line loaded from a project would be.
+    void previewChosen(const std::string& path)
+    {
+        wall.FileListBox2->addLine(path);
+        for (std::size_t i = 0; i < wall.FileListBox2->lineCount(); ++i)
+            if (wall.FileListBox2->line(i) == path)
+                wall.FileListBox2->setCurrentRow(static_cast<int>(i));
+        ASSERT_TRUE(settle());
+    }
+};
+
+TEST_F(Preview, DiskListSelectionShowsThePictureStretchedToTheWholeArea)
+{
+    writeJpeg(dir.file("wide.jpg"), 1200, 300, QColor(200, 30, 40));
+    writeBmp(dir.file("small.bmp"), 40, 90, QColor(20, 40, 220));
+    openFolder();
+
+    wall.FileListBox1->setCurrentRow(1);   // wide.jpg
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(wall.previewPath(), dir.file("wide.jpg"));
+    EXPECT_EQ(wall.Image1->pixmap().size(), QSize(344, 258));
+    EXPECT_TRUE(near(shownColour(), QColor(200, 30, 40))) << shownColour().name().toStdString();
+    EXPECT_EQ(wall.Image1->geometry(), QRect(1, 1, 344, 258));
+
+    wall.FileListBox1->setCurrentRow(0);   // small.bmp, stretched up
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(wall.previewPath(), dir.file("small.bmp"));
+    EXPECT_EQ(wall.Image1->pixmap().size(), QSize(344, 258));
+    EXPECT_TRUE(near(shownColour(), QColor(20, 40, 220), 2));
+    EXPECT_TRUE(takeReportedErrors().empty());
+}
+
+TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
+{
+    writeBmp(dir.file("good.bmp"), 64, 48, QColor(10, 200, 10));
+    writeFile(dir.file("photo.png"), "png");
+    writeFile(dir.file("README"), "text");
+    writeFile(dir.file("Mixed.PnG"), "png");
+    writeFile(dir.file("broken.jpg"), "this is not a JPEG file");
+    writeFile(dir.file("broken.bmp"), "BM this is not a bitmap either");
+    const std::string gone = dir.file("gone.jpeg");
+
+    struct Case {
+        std::string path, text;
+    };
+    const Case cases[] = {
+        {dir.file("photo.png"), "Unknown picture file extension (.png)"},
+        {dir.file("Mixed.PnG"), "Unknown picture file extension (.PnG)"},
+        {dir.file("README"), "Unknown picture file extension (.)"},
+        {dir.file("broken.jpg"), "JPEG error #" + std::to_string(JERR_NO_SOI)},
+        {dir.file("broken.bmp"), "Bitmap image is not valid"},
+        {gone, "Cannot open file \"" + gone + "\". " + std::strerror(ENOENT)},
+    };
+    previewChosen(dir.file("good.bmp"));
+    ASSERT_EQ(wall.previewPath(), dir.file("good.bmp"));
+    for (const Case& c : cases) {
+        previewChosen(c.path);
+        EXPECT_EQ(takeReportedErrors(), std::vector<std::string>{c.text}) << c.path;
+        EXPECT_EQ(wall.previewPath(), dir.file("good.bmp")) << c.path;
+        EXPECT_TRUE(near(shownColour(), QColor(10, 200, 10), 2)) << c.path;
+    }
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(Preview, OnlyTheNewestOfManyQuickSelectionsIsShown)
+{
+    const int pictures = 24;
+    for (int i = 0; i < pictures; ++i)
+        writeJpeg(dir.file("p" + std::to_string(100 + i) + ".jpg"), 640, 480, QColor(i * 10, 255 - i * 10, 128));
+    openFolder();
+    ASSERT_EQ(wall.FileListBox1->count(), pictures);
+
+    // As an arrow key held down would: no event is handled between the moves.
+    for (int row = 0; row < pictures; ++row)
+        wall.FileListBox1->setCurrentRow(row);
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown.front().toStdString(), dir.file("p123.jpg"));
+    EXPECT_TRUE(near(shownColour(), QColor(230, 25, 128))) << shownColour().name().toStdString();
+    EXPECT_TRUE(takeReportedErrors().empty());
+}
+
+TEST_F(Preview, StaleFailuresAreNotReported)
+{
+    writeFile(dir.file("bad.jpg"), "not a picture");
+    writeBmp(dir.file("good.bmp"), 8, 8, QColor(0, 0, 255));
+    wall.FileListBox2->addLine(dir.file("bad.jpg"));
+    wall.FileListBox2->addLine(dir.file("good.bmp"));
+    wall.FileListBox2->setCurrentRow(0);
+    wall.FileListBox2->setCurrentRow(1);
+    ASSERT_TRUE(settle());
+    EXPECT_TRUE(takeReportedErrors().empty());
+    EXPECT_EQ(wall.previewPath(), dir.file("good.bmp"));
+}
+
+TEST_F(Preview, DelDoesNotChangeThePreview)
+{
+    writeBmp(dir.file("a.bmp"), 8, 8, QColor(255, 0, 0));
+    writeBmp(dir.file("b.bmp"), 8, 8, QColor(0, 255, 0));
+    previewChosen(dir.file("b.bmp"));
+    previewChosen(dir.file("a.bmp"));
+    ASSERT_EQ(shown.size(), 2u);
+    wall.BitBtn2->click();   // removes a.bmp; b.bmp must not become the selection
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(shown.size(), 2u);
+    EXPECT_EQ(wall.previewPath(), dir.file("a.bmp"));
+}
+
+TEST(PreviewLifetime, ClosingWhileADecodeRunsIsSafe)
+{
+    TempDir dir;
+    writeJpeg(dir.file("big.jpg"), 3000, 2000, QColor(1, 2, 3));
+    QWidget mainWindow;
+    SortedListBox mainList;
+    for (int i = 0; i < 3; ++i) {
+        Twall wall(&mainWindow, &mainList);
+        wall.FileListBox2->addLine(dir.file("big.jpg"));
+        wall.FileListBox2->setCurrentRow(0);
+    }
+    // Results posted to the windows that are gone must not arrive anywhere.
+    waitUntil([] { return false; }, 100);
+    EXPECT_TRUE(takeReportedErrors().empty());
+}
+
+} // namespace
