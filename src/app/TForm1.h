@@ -5,6 +5,8 @@
 
 #include "app/Dialogs.h"
 
+#include <QPoint>
+#include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
@@ -26,6 +28,7 @@ namespace plimbury {
 class Clock;
 class Store;
 class Wallpaper;
+struct LoadedProject;
 } // namespace plimbury
 
 // What the window needs from the system; tests pass fakes.
@@ -132,6 +135,35 @@ public:
     // Shows the window again and removes the tray icon.
     void comeBackFromTray();
 
+    // Puts a loaded project into the window: both working lists and their
+    // mirrors in the editors, then each interval group whose word was
+    // recognised (edit boxes enabled/disabled, text, radio button). The
+    // timers are not touched. Used by the resume at start and by Open.
+    void applyLoadedProject(const plimbury::LoadedProject& project);
+
+    // Clears the two working lists and the editors' chosen lists, in that order.
+    void clearAllLists();
+
+    // The window's visible shape: the rounded 680 x 480 area of the client.
+    static QRegion windowRegion();
+
+signals:
+    // The window was closed: the program ends.
+    void closed();
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    TmyImage* makePicture(const char* name, const QString& picture, int left, int top);
+    QGroupBox* makeIntervalGroup(const char* name, const QString& caption,
+                                 QRadioButton** radios[3], QLineEdit** edits[3], QLabel** labels[3]);
+
+    // Moving the window by hand where the window system offers no move of its own.
+    bool m_manualMove = false;
+    QPoint m_moveOffset;
 };
