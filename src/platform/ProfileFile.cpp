@@ -51,10 +51,20 @@ bool hasLineBreak(std::string_view s)
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// The line end that starts at text[at]: CR LF, LF, or an old Mac's CR alone.
+std::string_view lineEndAt(std::string_view text, std::size_t at)
+{
+    if (text.substr(at).starts_with("\r\n"))
+        return "\r\n";
+    return text[at] == '\n' ? "\n" : "\r";
+}
+
 // [name] with anything before "[" blank; the name runs to the last "]".
 struct Header {
     std::size_t open = 0;
     std::size_t close = 0;
+
+    std::string_view inner(std::string_view line) const { return line.substr(open + 1, close - open - 1); }
 };
 
 std::optional<Header> findHeader(std::string_view line)
@@ -121,7 +131,7 @@ void ProfileFile::parse(std::string_view text)
     }
     const std::size_t firstEnd = text.find_first_of("\r\n");
     if (firstEnd != std::string_view::npos)
-        m_newline = text.substr(firstEnd).starts_with("\r\n") ? "\r\n" : text[firstEnd] == '\n' ? "\n" : "\r";
+        m_newline = lineEndAt(text, firstEnd);
 
     auto closeSection = [](Section& s) {
         auto lastUsed = std::find_if(s.body.rbegin(), s.body.rend(), [](const Line& l) { return !isBlankLine(l.text); });
@@ -140,16 +150,14 @@ void ProfileFile::parse(std::string_view text)
             text = {};
         } else {
             line.text = text.substr(0, stop);
-            const bool crlf = text.substr(stop).starts_with("\r\n");
-            line.end = crlf ? std::string_view("\r\n") : text[stop] == '\n' ? std::string_view("\n") : std::string_view("\r");
+            line.end = lineEndAt(text, stop);
             text.remove_prefix(stop + line.end.size());
         }
 
         if (const auto header = findHeader(line.text)) {
             closeSection(m_sections.back());
-            const std::string_view inner(line.text.data() + header->open + 1, header->close - header->open - 1);
             // Only the first section of a name is ever reached; later copies stay as they are.
-            m_index.emplace(std::string(trim(inner)), m_sections.size());
+            m_index.emplace(std::string(trim(header->inner(line.text))), m_sections.size());
             m_sections.emplace_back().header = std::move(line);
             continue;
         }
@@ -193,7 +201,7 @@ void ProfileFile::tidyHeader(Line& header)
     const auto found = findHeader(header.text);
     if (!found)
         return;
-    const std::string_view inner(header.text.data() + found->open + 1, found->close - found->open - 1);
+    const std::string_view inner = found->inner(header.text);
     const std::string_view name = trim(inner);
     if (name.size() == inner.size())
         return;

@@ -23,16 +23,19 @@ namespace plimbury {
 class ProfileFile {
 public:
     // Reads and parses `path` (a missing file is an empty one). A file that
-    // cannot be read at all reads as empty too.
+    // cannot be read at all (a folder, no permission) reads as empty too, but
+    // flush() then refuses to replace it.
     explicit ProfileFile(std::string path);
 
     const std::string& path() const { return m_path; }
 
     std::string read(std::string_view section, std::string_view key) const;
 
-    // Throws Error when the text cannot be stored as one entry (a line break
-    // in the value; "=", a line break or a leading "[" in the key; "]" or a
-    // line break in the section name); the file is then unchanged.
+    // Leading blanks of the names and the value are dropped. Writing the value
+    // a key already holds changes nothing. Throws Error("Unable to write to
+    // <path>") when the text cannot be stored as one entry (a line break in
+    // the value; "=", a line break or a leading "[" in the key; "]" or a line
+    // break in the section name); nothing is then changed.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
     // A section exists when its header is in the file, keys or not.
@@ -43,7 +46,8 @@ public:
     void addSection(std::string_view section);
 
     // Writes the changes, if any, to disk atomically. Throws
-    // Error("Unable to write to <path>") when the system refuses.
+    // Error("Unable to write to <path>") when the system refuses; the changes
+    // are then kept, so a later flush() may try again.
     void flush();
 
     bool dirty() const { return m_dirty; }
