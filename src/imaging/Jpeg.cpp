@@ -16,6 +16,11 @@ namespace {
 // Rows handed over at a time where the caller's memory is not the limit.
 constexpr int bandHeight = 16;
 
+// A picture held in memory is refused beyond this (768 MiB of pixels), so a
+// damaged or hostile header cannot make us fill gigabytes before its data
+// runs out.
+constexpr std::uint64_t maxPixelsInMemory = std::uint64_t {1} << 28;
+
 void readExactly(JpegReader& reader, std::uint8_t* const* rows, int count)
 {
     if (reader.readRows(rows, count) != count)
@@ -33,6 +38,7 @@ void chooseScale(JpegReader& reader, const DecodeOptions& options, int orientati
 // Decodes the rest of an opened, scaled file into memory, oriented.
 Picture decodeOriented(JpegReader& reader, int orientation)
 {
+    reader.requireAtMost(maxPixelsInMemory);
     reader.start();
     const int w = reader.width();
     const int h = reader.height();

@@ -228,6 +228,14 @@ int JpegReader::height() const
     return static_cast<int>(m->cinfo.output_height);
 }
 
+void JpegReader::requireAtMost(std::uint64_t maxPixels) const
+{
+    if (std::uint64_t {m->cinfo.output_width} * m->cinfo.output_height > maxPixels) {
+        m->err.code = JERR_IMAGE_TOO_BIG;
+        m->fail();
+    }
+}
+
 void JpegReader::start()
 {
     if (!guardedStart(&m->cinfo))

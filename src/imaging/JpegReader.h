@@ -33,6 +33,10 @@ public:
     int width() const;
     int height() const;
 
+    // Throws the JPEG error of a too large image when the decoded picture
+    // would have more than maxPixels pixels.
+    void requireAtMost(std::uint64_t maxPixels) const;
+
     void start();
     // Decodes up to `count` rows into rows[0..]; returns how many, fewer only
     // at the end of the picture.

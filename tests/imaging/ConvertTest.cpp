@@ -207,6 +207,8 @@ TEST(ConvertJpegFiles, RefusesPicturesBeyondTheBitmapsSizesBeforeWriting)
               "The picture (65500 x 65500) is too large for a bitmap file");
     EXPECT_EQ(readFile(dir.file("lumavue.bmp")), "old picture");
     EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
+    // Nor is such a picture decoded into memory at full size.
+    EXPECT_EQ(errorOf([&] { loadPicture(dir.file("in.jpg")); }), jpegError(JERR_IMAGE_TOO_BIG));
 
     // The last size that fits: 54 + 196500 * 21857 bytes <= 2^32 - 1.
     EXPECT_EQ(BmpLayout::of(65500, 21857).fileSize, 4294900554u);

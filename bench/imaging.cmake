@@ -1,0 +1,3 @@
+# JPEG to BMP and preview benchmarks against djpeg (package libjpeg-turbo-progs).
+add_executable(jpeg_bench ${CMAKE_CURRENT_LIST_DIR}/JpegBench.cpp)
+target_link_libraries(jpeg_bench PRIVATE plimbury_imaging JPEG::JPEG plimbury_warnings)
