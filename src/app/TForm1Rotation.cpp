@@ -1,5 +1,119 @@
-// Placeholder until the rotation handlers land.
+// The two rotation timers. Each handler only gathers its channel from the
+// widgets, runs the engine's tick and passes the turn to the other timer;
+// the schedule itself lives in src/rotation.
 #include "app/TForm1.h"
 
-void TForm1::Timer1Timer() {}
-void TForm1::Timer2Timer() {}
+#include "editors/SortedListBox.h"
+#include "platform/Clock.h"
+#include "rotation/ApplySteps.h"
+#include "rotation/RotationTick.h"
+
+#include <QLineEdit>
+#include <QPointer>
+
+#include <array>
+#include <cstddef>
+
+namespace {
+
+enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
+
+// What the rotation keeps between ticks: the engine (the parsed project file,
+// each channel's last report) and whether a channel's error report is on the
+// screen. A child of the window, so it lives and dies with it.
+class RotationRuntime final : public QObject {
+public:
+    static constexpr const char* kName = "plimbury-rotation-runtime";
+
+    explicit RotationRuntime(QObject* parent)
+        : QObject(parent)
+    {
+        setObjectName(QString::fromLatin1(kName));
+    }
+
+    static RotationRuntime& of(TForm1& window)
+    {
+        QObject* found = window.findChild<QObject*>(QString::fromLatin1(kName), Qt::FindDirectChildrenOnly);
+        if (auto* runtime = dynamic_cast<RotationRuntime*>(found))
+            return *runtime;
+        return *new RotationRuntime(&window);
+    }
+
+    plimbury::RotationEngine engine;
+    std::array<bool, 2> reporting{};
+};
+
+plimbury::IntervalGroup intervalOf(const QLineEdit* minute, const QLineEdit* hour, const QLineEdit* day)
+{
+    plimbury::IntervalGroup group;
+    const QLineEdit* edits[] = {minute, hour, day};
+    for (std::size_t i = 0; i < 3; ++i) {
+        group.enabled[i] = edits[i]->isEnabled();
+        group.texts[i] = edits[i]->text().toStdString();
+    }
+    return group;
+}
+
+void rotationTick(TForm1& window, ChannelSide side)
+{
+    RotationRuntime& runtime = RotationRuntime::of(window);
+    QTimer& own = side == WallpaperSide ? window.Timer1 : window.Timer2;
+    QTimer& partner = side == WallpaperSide ? window.Timer2 : window.Timer1;
+    const auto handOver = [&] {
+        own.stop();
+        // Starting a running timer would restart its count.
+        if (!partner.isActive())
+            partner.start();
+    };
+
+    const AppServices& services = window.m_services;
+    // While this channel's error report is open (its modal loop keeps the
+    // timers firing) the channel sits its turns out; the other one goes on.
+    if (runtime.reporting[side] || !services.clock || !services.store || !services.wallpaper) {
+        handOver();
+        return;
+    }
+
+    plimbury::TickResult result;
+    if (side == WallpaperSide) {
+        const plimbury::IntervalGroup interval = intervalOf(window.Edit1, window.Edit2, window.Edit3);
+        const std::string bitmap = plimbury::wallpaperBitmapPath(services.dataFolder);
+        const plimbury::ApplyStep apply = [&](const std::string& entry) {
+            plimbury::applyWallpaper(entry, *services.store, *services.wallpaper, bitmap);
+        };
+        result = runtime.engine.wallpaper.tick(runtime.engine.files, window.currentProjectFile(),
+                                               {window.FileListBox1->lines(), interval, apply},
+                                               window.m_wallpaperFirstTick, services.clock->now());
+    } else {
+        const plimbury::IntervalGroup interval = intervalOf(window.Edit4, window.Edit5, window.Edit6);
+        const plimbury::ApplyStep apply = [&](const std::string& entry) {
+            plimbury::applyScreensaver(entry, *services.store);
+        };
+        result = runtime.engine.screensaver.tick(runtime.engine.files, window.currentProjectFile(),
+                                                 {window.FileListBox2->lines(), interval, apply},
+                                                 window.m_screensaverFirstTick, services.clock->now());
+    }
+
+    // Before the report: its modal loop must find the turn already passed on.
+    if (result.handOver)
+        handOver();
+    if (result.report) {
+        runtime.reporting[side] = true;
+        const QPointer<RotationRuntime> alive(&runtime); // the window may close meanwhile
+        dialogs::showError(&window, *result.report);
+        if (alive)
+            alive->reporting[side] = false;
+    }
+}
+
+} // namespace
+
+void TForm1::Timer1Timer()
+{
+    rotationTick(*this, WallpaperSide);
+}
+
+void TForm1::Timer2Timer()
+{
+    rotationTick(*this, ScreensaverSide);
+}
