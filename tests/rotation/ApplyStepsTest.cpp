@@ -148,7 +148,9 @@ TEST(ApplySteps, ExtensionRule)
     };
     for (const auto& [entry, extension] : cases)
         EXPECT_EQ(upperExtension(entry), extension) << entry;
+#ifndef _WIN32
     EXPECT_EQ(wallpaperBitmapPath("/opt/plimbury"), "/opt/plimbury/lumavue.bmp");
+#endif
 }
 
 class WallpaperStep : public testing::Test {
@@ -248,6 +250,9 @@ TEST(ScreensaverStep, RecordsTheEntryUnchanged)
     EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to create key Desktop");
 }
 
+#ifndef _WIN32
+// Away from Windows only: there the hand-over is the system's, which records
+// the path in the registry itself (WinWallpaperTest).
 TEST(ApplySteps, WithTheFileStoreAndNoDesktop)
 {
     const test::ScopedEnv desktop("PLIMBURY_DESKTOP", "none");
@@ -269,6 +274,7 @@ TEST(ApplySteps, WithTheFileStoreAndNoDesktop)
     EXPECT_EQ(key->read("SCRNSAVE.EXE"), "/usr/lib/savers/stars.scr");
     EXPECT_EQ(test::readFile(bitmap).substr(0, 2), "BM");
 }
+#endif
 
 } // namespace
 } // namespace plimbury
