@@ -18,6 +18,10 @@ DirectoryListBox::DirectoryListBox(QWidget* parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
+    setIconSize(QSize(16, 16));
+    // A long path shows its end, the folder the user is in.
+    setTextElideMode(Qt::ElideLeft);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QListWidget::itemDoubleClicked, this, &DirectoryListBox::open);
 }
 
@@ -44,8 +48,9 @@ void DirectoryListBox::setDirectory(const QString& folder)
     clear();
     auto* here = new QListWidgetItem(icons.icon(QFileIconProvider::Folder), QDir::toNativeSeparators(target), this);
     here->setData(kFolderRole, target);
+    here->setToolTip(here->text());
     if (!QDir(target).isRoot()) {
-        auto* up = new QListWidgetItem(QStringLiteral(".."), this);
+        auto* up = new QListWidgetItem(icons.icon(QFileIconProvider::Folder), QStringLiteral(".."), this);
         up->setData(kFolderRole, QFileInfo(target).absolutePath());
     }
     const QDir dir(target);

@@ -12,7 +12,8 @@
 #include <QSignalBlocker>
 
 ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    // A tool window, as the main window is: off the taskbar.
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_mainWindow(mainWindow)
     , m_mainList(mainList)
 {
