@@ -1,5 +1,6 @@
 #include "app/TmyImage.h"
 
+#include <QCursor>
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -68,6 +69,7 @@ void TmyImage::mouseMoveEvent(QMouseEvent* event)
 void TmyImage::enterEvent(QEnterEvent* event)
 {
     QLabel::enterEvent(event);
+    m_pointerOver = true;
     // Arriving over the control is a move over it: a pointer warped onto a
     // button, or a button shown under a resting pointer, lights it as well.
     if (OnMouseMove)
@@ -77,6 +79,63 @@ void TmyImage::enterEvent(QEnterEvent* event)
 void TmyImage::leaveEvent(QEvent* event)
 {
     QLabel::leaveEvent(event);
+    pointerLeft();
+}
+
+// A lit picture is shown from inside the mouse handling of the idle picture
+// below it; Qt then still counts the idle one as the control under the
+// pointer and would tell only that one when the pointer moves away. So while
+// a control with a leave handler is visible it follows the pointer over its
+// whole window itself.
+void TmyImage::showEvent(QShowEvent* event)
+{
+    QLabel::showEvent(event);
+    if (!OnMouseLeave)
+        return;
+    watchWindow(true);
+    if (rect().contains(mapFromGlobal(QCursor::pos())))
+        m_pointerOver = true;
+}
+
+void TmyImage::hideEvent(QHideEvent* event)
+{
+    QLabel::hideEvent(event);
+    watchWindow(false);
+}
+
+void TmyImage::watchWindow(bool on)
+{
+    QWindow* window = on ? this->window()->windowHandle() : nullptr;
+    if (m_watched == window)
+        return;
+    if (m_watched)
+        m_watched->removeEventFilter(this);
+    m_watched = window;
+    if (m_watched)
+        m_watched->installEventFilter(this);
+}
+
+bool TmyImage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watched) {
+        if (event->type() == QEvent::MouseMove) {
+            const QPoint at = mapFrom(window(), static_cast<QMouseEvent*>(event)->position().toPoint());
+            if (rect().contains(at))
+                m_pointerOver = true;
+            else
+                pointerLeft();
+        } else if (event->type() == QEvent::Leave) {
+            pointerLeft();
+        }
+    }
+    return QLabel::eventFilter(watched, event);
+}
+
+void TmyImage::pointerLeft()
+{
+    if (!m_pointerOver)
+        return;
+    m_pointerOver = false;
     if (OnMouseLeave)
         OnMouseLeave();
 }

@@ -1,9 +1,13 @@
 #pragma once
 // A picture control with a mouse-leave event: the building block of the skin.
 // Shows a picture at its own size; click, mouse-move and mouse-down events
-// for the window's handlers; OnMouseLeave fires once the pointer has left it.
+// for the window's handlers; OnMouseLeave fires once the pointer has left it,
+// also when the control appeared under a resting pointer and never saw it
+// enter (Qt's own leave notice goes to the control it last saw entered).
 
 #include <QLabel>
+#include <QPointer>
+#include <QWindow>
 
 #include <functional>
 
@@ -28,9 +32,18 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void watchWindow(bool on);
+    void pointerLeft();
+
     QString m_hint;
     bool m_showHint = false;
+    // Whether the pointer is over the control, as far as OnMouseLeave goes.
+    bool m_pointerOver = false;
+    QPointer<QWindow> m_watched;
 };

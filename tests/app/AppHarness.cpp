@@ -1,0 +1,79 @@
+#include "AppHarness.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace plimbury::test {
+
+AppHarness::AppHarness()
+    : store(makeFileStore(dir.file("registry")))
+{
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
+        m_savedConfigHome = config;
+    setenv("XDG_CONFIG_HOME", dir.file("config").c_str(), 1);
+    services.store = store.get();
+    services.clock = &clock;
+    services.executablePath = "/opt/plimbury test/bin/plimbury";
+    services.executableFolder = "/opt/plimbury test/bin";
+    services.dataFolder = dir.file("data");
+}
+
+AppHarness::~AppHarness()
+{
+    screensaver.reset();
+    wall.reset();
+    form.reset();
+    setenv("XDG_CONFIG_HOME", m_savedConfigHome.c_str(), 1);
+}
+
+void AppHarness::markLaterRun(const std::string& selected)
+{
+    auto key = store->openKey(Root::LocalMachine, kProgramKey);
+    ASSERT_TRUE(key);
+    key->write(kSelectedValue, selected);
+}
+
+void AppHarness::useStore(std::unique_ptr<Store> replacement)
+{
+    store = std::move(replacement);
+    services.store = store.get();
+}
+
+TForm1& AppHarness::start(const QStringList& arguments)
+{
+    services.arguments = arguments;
+    form = std::make_unique<TForm1>(services);
+    wall = std::make_unique<Twall>(form.get(), form->FileListBox1);
+    screensaver = std::make_unique<Tscreensaver>(form.get(), form->FileListBox2);
+    wall->setPartner(screensaver.get());
+    screensaver->setPartner(wall.get());
+    form->setEditors(wall.get(), screensaver.get());
+    return *form;
+}
+
+void AppHarness::showWindow()
+{
+    form->move(0, 0);
+    form->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+}
+
+std::string AppHarness::readValue(const char* keyPath, const char* name)
+{
+    if (!store->keyExists(Root::LocalMachine, keyPath))
+        return "<no key>";
+    auto key = store->openKey(Root::LocalMachine, keyPath);
+    return key ? key->read(name) : "<not opened>";
+}
+
+std::string AppHarness::autostartEntry() const
+{
+    const std::string path = dir.file("config") + "/autostart/plimbury.desktop";
+    return std::filesystem::exists(path) ? readFile(path) : "";
+}
+
+} // namespace plimbury::test
