@@ -12,7 +12,24 @@ public:
     void showWallpaper(const std::string&) override {}
 };
 
+// Overload sets cannot be named in a constant table; these pick the
+// factories that talk to the real desktop.
+std::unique_ptr<DesktopBackend> gnome() { return makeGnomeBackend(); }
+std::unique_ptr<DesktopBackend> cinnamon() { return makeCinnamonBackend(); }
+std::unique_ptr<DesktopBackend> mate() { return makeMateBackend(); }
+std::unique_ptr<DesktopBackend> kde() { return makeKdeBackend(); }
+std::unique_ptr<DesktopBackend> sway() { return makeSwayBackend(); }
+std::unique_ptr<DesktopBackend> lxqt() { return makeLxqtBackend(); }
+
 constexpr std::array kBackends{
+    BackendEntry{"gnome", &gnome},
+    BackendEntry{"cinnamon", &cinnamon},
+    BackendEntry{"mate", &mate},
+    BackendEntry{"xfce", &makeXfceBackend},
+    BackendEntry{"kde", &kde},
+    BackendEntry{"lxqt", &lxqt},
+    BackendEntry{"sway", &sway},
+    BackendEntry{"x11", &makeX11Backend},
     BackendEntry{"none", &makeNoneBackend},
 };
 

@@ -6,10 +6,20 @@
 // Adding a desktop: write desktop/<Name>.cpp with a factory, declare the
 // factory here, add one row to desktopBackends() in desktop/Backends.cpp and,
 // if it can be recognised, teach detectDesktop() about it.
+//
+// Every backend shows the picture stretched over the screen, not tiled, and
+// reports every failure as an Error whose text says what went wrong; none of
+// them returns when the desktop was not changed. A backend that sees the
+// desktop's own slideshow switched on (it would replace our picture at its
+// next turn) still makes the change, then throws kSlideshowNotice once for
+// its lifetime.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace plimbury {
 class Store;
@@ -39,13 +49,130 @@ std::span<const BackendEntry> desktopBackends();
 // The backend for a table name; null for a name not in the table.
 std::unique_ptr<DesktopBackend> makeDesktopBackend(const std::string& name);
 
-// The table name that suits the running session, from the environment
-// (XDG_CURRENT_DESKTOP, DESKTOP_SESSION, WAYLAND_DISPLAY, ...); "none" when
-// nothing known is running.
+// The table name that suits the running session, from the environment:
+// XDG_CURRENT_DESKTOP (its first known entry), then DESKTOP_SESSION, then
+// SWAYSOCK; a Wayland session of another kind (WAYLAND_DISPLAY) gets "none",
+// as the X root window it may also offer is not what is shown; then "x11"
+// when DISPLAY is set; else "none".
 std::string detectDesktop();
 
-// Backends.
+inline constexpr const char* kSlideshowNotice =
+    "The desktop's own slideshow is switched on and will replace the wallpaper at its next turn; "
+    "switch it off in the desktop's background settings";
+
+// ---------------------------------------------------------------------------
+// Backends. The factories without arguments talk to the real desktop; the
+// others take the seam through which they do, so tests can see what is sent.
+
 std::unique_ptr<DesktopBackend> makeNoneBackend();
+
+// GSettings, as far as the backends need it.
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // Whether the schema is installed and has the key.
+    virtual bool hasKey(const std::string& schema, const std::string& key) = 0;
+    // Sets a string (or enumeration) key. Throws Error when the schema or key
+    // is missing, the value is refused, the key is locked, or the settings
+    // cannot reach other programs.
+    virtual void setString(const std::string& schema, const std::string& key, const std::string& value) = 0;
+    // A boolean key; false when the schema or key is missing.
+    virtual bool readBool(const std::string& schema, const std::string& key) = 0;
+    // Makes the writes so far reach the settings' storage.
+    virtual void sync() = 0;
+};
+// Through GIO's GSettings, with its default backend (dconf on a desktop).
+std::unique_ptr<SettingsStore> makeGSettingsStore();
+
+// org.gnome.desktop.background (GNOME, Unity, Budgie, Pantheon).
+std::unique_ptr<DesktopBackend> makeGnomeBackend();
+std::unique_ptr<DesktopBackend> makeGnomeBackend(std::unique_ptr<SettingsStore> settings);
+// org.cinnamon.desktop.background, and its slideshow schema.
+std::unique_ptr<DesktopBackend> makeCinnamonBackend();
+std::unique_ptr<DesktopBackend> makeCinnamonBackend(std::unique_ptr<SettingsStore> settings);
+// org.mate.background.
+std::unique_ptr<DesktopBackend> makeMateBackend();
+std::unique_ptr<DesktopBackend> makeMateBackend(std::unique_ptr<SettingsStore> settings);
+
+// XFCE: every /backdrop/screen*/monitor*/workspace* of the channel
+// xfce4-desktop, through the xfconf service on the session bus.
+std::unique_ptr<DesktopBackend> makeXfceBackend();
+
+// Plasma: a desktop script run by the shell. The runner sends the script and
+// returns what it printed; it throws Error when Plasma refuses it.
+using ScriptRunner = std::function<std::string(const std::string& script)>;
+std::unique_ptr<DesktopBackend> makeKdeBackend();
+std::unique_ptr<DesktopBackend> makeKdeBackend(ScriptRunner runner);
+// The script that sets `fileUri` on every desktop, stretched; it prints
+// "slideshow" when one of them was showing Plasma's own slideshow.
+std::string plasmaWallpaperScript(const std::string& fileUri);
+
+// A program started without a shell, waited for.
+struct CommandResult {
+    int startErrno = 0;    // why it could not be started; 0 when it was
+    int exitStatus = -1;   // -1 when it did not exit by itself in time
+    std::string output;    // standard output and standard error together
+};
+using CommandRunner = std::function<CommandResult(const std::vector<std::string>& argv)>;
+// Runs argv[0] (looked up in PATH) with the rest as its arguments, standard
+// input from /dev/null, and waits at most `timeoutMs` for it to end; a program
+// still running then is killed.
+CommandResult runCommand(const std::vector<std::string>& argv, int timeoutMs = 15000);
+
+// sway and other wlroots compositors that take swaymsg: "output * bg <path> stretch".
+std::unique_ptr<DesktopBackend> makeSwayBackend();
+std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner);
+// The argument that carries `path` through swaymsg, sway's command parser
+// and the shell-like expansion sway applies to background file names.
+std::string swayPathArgument(const std::string& path);
+
+// LXQt's desktop: pcmanfm-qt --set-wallpaper <path> --wallpaper-mode stretch.
+std::unique_ptr<DesktopBackend> makeLxqtBackend();
+std::unique_ptr<DesktopBackend> makeLxqtBackend(CommandRunner runner);
+
+// Any other X11 window manager: the root window's background pixmap, scaled
+// to the screen, with the _XROOTPMAP_ID / ESETROOT_PMAP_ID convention, kept
+// after the connection closes. The pixels come from the picture reader.
+std::unique_ptr<DesktopBackend> makeX11Backend();
+
+// A decoded picture: width * height * 3 bytes, R G B, top row first.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+// Reads the picture file at `path`; the screen's size is a hint for decoders
+// that can produce a smaller picture cheaply. Throws Error with the user's text.
+using PictureReader = std::function<Pixels(const std::string& path, int screenWidth, int screenHeight)>;
+// The program sets the reader once at start, before any wallpaper change
+// (the decoders live in a library this one must not depend on). Without one
+// the x11 backend refuses every change.
+void setPictureReader(PictureReader reader);
+
+// ---------------------------------------------------------------------------
+// Helpers shared by the backends.
+
+// "file://" + the path with every byte outside RFC 3986's unreserved set
+// and "/" percent-encoded.
+std::string fileUri(const std::string& path);
+
+// Throws Error("Cannot open file \"<path>\". <system text>") unless `path` is
+// a file that can be read: a desktop given a missing picture says nothing.
+void requireReadableFile(const std::string& path);
+
+// Desktops that cache pictures by file name do not reload a path they have
+// already shown, and "lumavue.bmp" keeps its name at every change. This hands
+// out a new name each time: a hard link to `path` (a copy where a link is not
+// possible) in `folder` (created if missing), named
+// wallpaper-<n><extension of path> with n one more than any such file there.
+// The newest earlier one stays, as the desktop shows it until it has taken the
+// new one; all before it are removed.
+// Throws Error("Cannot create file \"<new path>\". <system text>") when the
+// link and the copy both fail, and the "Cannot open file" text when `path`
+// cannot be read.
+std::string freshWallpaperPath(const std::string& path, const std::string& folder);
+// ${XDG_CACHE_HOME:-$HOME/.cache}/plimbury
+std::string wallpaperCacheFolder();
 
 // makeSystemWallpaper() with a given backend instead of PLIMBURY_DESKTOP's,
 // for tests of a backend through the whole hand-over.

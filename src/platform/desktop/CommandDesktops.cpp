@@ -1,0 +1,131 @@
+// Desktops told through a command-line tool of their own.
+#include "platform/desktop/DesktopBackend.h"
+
+#include "platform/Error.h"
+
+namespace plimbury::desktop {
+
+namespace {
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+// Runs the command; a start failure, a kill or a non-zero exit is an Error
+// naming the tool and quoting what it said.
+void runChecked(const CommandRunner& runner, const std::vector<std::string>& argv)
+{
+    const CommandResult result = runner(argv);
+    if (result.startErrno != 0)
+        throw Error("Cannot start " + argv[0] + ". " + systemErrorText(result.startErrno));
+    if (result.exitStatus != 0) {
+        std::string text = argv[0] + " did not set the wallpaper";
+        if (result.exitStatus < 0)
+            text += " (it did not finish in time)";
+        else
+            text += " (exit status " + std::to_string(result.exitStatus) + ")";
+        if (const std::string said = trimmed(result.output); !said.empty())
+            text += ": " + said;
+        throw Error(text);
+    }
+}
+
+// The compositor keeps the named file open only while drawing it, and
+// "lumavue.bmp" keeps its name: each change gets a fresh name, which also
+// keeps odd characters of the user's own file names out of sway's parser.
+class SwayBackend final : public DesktopBackend {
+public:
+    explicit SwayBackend(CommandRunner runner)
+        : m_runner(std::move(runner))
+    {
+    }
+    void showWallpaper(const std::string& path) override
+    {
+        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
+        runChecked(m_runner, {"swaymsg", "output", "*", "bg", swayPathArgument(shown), "stretch"});
+    }
+
+private:
+    CommandRunner m_runner;
+};
+
+// pcmanfm-qt caches the picture by file name.
+class LxqtBackend final : public DesktopBackend {
+public:
+    explicit LxqtBackend(CommandRunner runner)
+        : m_runner(std::move(runner))
+    {
+    }
+    void showWallpaper(const std::string& path) override
+    {
+        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
+        runChecked(m_runner, {"pcmanfm-qt", "--set-wallpaper", shown, "--wallpaper-mode", "stretch"});
+    }
+
+private:
+    CommandRunner m_runner;
+};
+
+CommandResult runForDesktop(const std::vector<std::string>& argv)
+{
+    return runCommand(argv);
+}
+
+} // namespace
+
+std::string swayPathArgument(const std::string& path)
+{
+    // Three readers in turn: swaymsg joins its arguments with blanks; sway
+    // splits the command at blanks outside quotes, strips the quotes and
+    // undoes C-style backslash escapes; the background command then expands
+    // the file name like a shell word (wordexp), and a doubled blank gets a
+    // backslash of sway's own first. So: escape for the shell (every byte
+    // that is not plainly safe gets a backslash, which also turns every blank
+    // into "\ "), then escape that for the command parser (backslashes and
+    // quotes), inside double quotes.
+    std::string shellWord;
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool safe = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                          (byte >= '0' && byte <= '9') || byte >= 0x80 || c == '/' || c == '.' || c == '_' ||
+                          c == '-' || c == '+' || c == ',' || c == ':' || c == '@' || c == '%';
+        if (c == '\n')
+            throw Error("The file name \"" + path + "\" cannot be given to sway");
+        if (!safe)
+            shellWord += '\\';
+        shellWord += c;
+    }
+    std::string argument = "\"";
+    for (const char c : shellWord) {
+        if (c == '\\' || c == '"' || c == '\'')
+            argument += '\\';
+        argument += c;
+    }
+    argument += '"';
+    return argument;
+}
+
+std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner)
+{
+    return std::make_unique<SwayBackend>(std::move(runner));
+}
+
+std::unique_ptr<DesktopBackend> makeSwayBackend()
+{
+    return makeSwayBackend(&runForDesktop);
+}
+
+std::unique_ptr<DesktopBackend> makeLxqtBackend(CommandRunner runner)
+{
+    return std::make_unique<LxqtBackend>(std::move(runner));
+}
+
+std::unique_ptr<DesktopBackend> makeLxqtBackend()
+{
+    return makeLxqtBackend(&runForDesktop);
+}
+
+} // namespace plimbury::desktop

@@ -1,0 +1,266 @@
+// Plain X11: the picture becomes the root window's background pixmap. The
+// pixmap has to outlive this short connection, so the connection's resources
+// are retained when it closes; the pixmap's id goes into _XROOTPMAP_ID (read
+// by pseudo-transparent programs) and ESETROOT_PMAP_ID (whoever finds the two
+// equal may kill the client that retained the old one, freeing its memory).
+//
+// XCB rather than Xlib: its errors come back as values, where Xlib's default
+// handlers end the whole program on the first refused request.
+#include "platform/desktop/DesktopBackend.h"
+
+#include "platform/Error.h"
+#include "platform/System.h"
+
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+namespace plimbury::desktop {
+
+namespace {
+
+std::mutex g_readerMutex;
+PictureReader g_reader;
+
+PictureReader pictureReader()
+{
+    const std::lock_guard lock(g_readerMutex);
+    return g_reader;
+}
+
+struct Disconnect {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+};
+using Connection = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+template <typename Reply>
+struct ReplyPtr {
+    Reply* reply = nullptr;
+    ~ReplyPtr() { std::free(reply); }
+};
+
+// How one component of a pixel is stored.
+struct Channel {
+    int shift = 0;
+    int bits = 0;
+    explicit Channel(std::uint32_t mask = 0)
+    {
+        if (!mask)
+            return;
+        while (!(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        while (mask & 1) {
+            mask >>= 1;
+            ++bits;
+        }
+    }
+    std::uint32_t place(std::uint8_t value) const
+    {
+        const std::uint32_t top = (1u << bits) - 1;
+        return ((value * top + 127) / 255) << shift;
+    }
+};
+
+struct PixelFormat {
+    Channel red, green, blue;
+    int bitsPerPixel = 0;
+    int scanlinePad = 32;
+    bool msbFirst = false;
+};
+
+PixelFormat pixelFormatOf(const xcb_setup_t* setup, const xcb_screen_t* screen)
+{
+    const xcb_visualtype_t* visual = nullptr;
+    for (xcb_depth_iterator_t depth = xcb_screen_allowed_depths_iterator(screen); depth.rem && !visual;
+         xcb_depth_next(&depth)) {
+        for (xcb_visualtype_iterator_t it = xcb_depth_visuals_iterator(depth.data); it.rem; xcb_visualtype_next(&it))
+            if (it.data->visual_id == screen->root_visual) {
+                visual = it.data;
+                break;
+            }
+    }
+    if (!visual || (visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR && visual->_class != XCB_VISUAL_CLASS_DIRECT_COLOR))
+        throw Error("The X display's colour model is not supported for the wallpaper (a true-colour screen is needed)");
+    PixelFormat format;
+    format.red = Channel(visual->red_mask);
+    format.green = Channel(visual->green_mask);
+    format.blue = Channel(visual->blue_mask);
+    for (xcb_format_iterator_t it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+        if (it.data->depth == screen->root_depth) {
+            format.bitsPerPixel = it.data->bits_per_pixel;
+            format.scanlinePad = it.data->scanline_pad;
+        }
+    format.msbFirst = setup->image_byte_order == XCB_IMAGE_ORDER_MSB_FIRST;
+    if (format.bitsPerPixel != 16 && format.bitsPerPixel != 24 && format.bitsPerPixel != 32)
+        throw Error("The X display's colour depth is not supported for the wallpaper");
+    return format;
+}
+
+// Bilinear sampling at each target pixel's centre: the picture is stretched
+// to the target, not kept in proportion.
+std::uint8_t* sampleInto(const Pixels& picture, int x, int y, int width, int height, std::uint8_t out[3])
+{
+    const double sx = (x + 0.5) * picture.width / width - 0.5;
+    const double sy = (y + 0.5) * picture.height / height - 0.5;
+    const int x0 = std::clamp(static_cast<int>(sx >= 0 ? sx : sx - 1), 0, picture.width - 1);
+    const int y0 = std::clamp(static_cast<int>(sy >= 0 ? sy : sy - 1), 0, picture.height - 1);
+    const int x1 = std::min(x0 + 1, picture.width - 1);
+    const int y1 = std::min(y0 + 1, picture.height - 1);
+    const double fx = std::clamp(sx - x0, 0.0, 1.0);
+    const double fy = std::clamp(sy - y0, 0.0, 1.0);
+    const auto at = [&](int px, int py, int c) {
+        return static_cast<double>(picture.rgb[(static_cast<std::size_t>(py) * picture.width + px) * 3 + c]);
+    };
+    for (int c = 0; c < 3; ++c) {
+        const double top = at(x0, y0, c) * (1 - fx) + at(x1, y0, c) * fx;
+        const double bottom = at(x0, y1, c) * (1 - fx) + at(x1, y1, c) * fx;
+        out[c] = static_cast<std::uint8_t>(std::clamp(top * (1 - fy) + bottom * fy + 0.5, 0.0, 255.0));
+    }
+    return out;
+}
+
+void checkRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie, const char* what)
+{
+    if (xcb_generic_error_t* error = xcb_request_check(connection, cookie)) {
+        const int code = error->error_code;
+        std::free(error);
+        throw Error(std::string("The X display refused ") + what + " (X error " + std::to_string(code) + ")");
+    }
+}
+
+xcb_atom_t atom(xcb_connection_t* connection, const char* name, bool onlyIfExists)
+{
+    ReplyPtr<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, onlyIfExists, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr)};
+    return reply.reply ? reply.reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+// The pixmap a root property names, or none.
+xcb_pixmap_t pixmapProperty(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t property)
+{
+    if (property == XCB_ATOM_NONE)
+        return XCB_NONE;
+    ReplyPtr<xcb_get_property_reply_t> reply{xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, root, property, XCB_ATOM_PIXMAP, 0, 1), nullptr)};
+    if (!reply.reply || reply.reply->type != XCB_ATOM_PIXMAP || reply.reply->format != 32 ||
+        xcb_get_property_value_length(reply.reply) < 4)
+        return XCB_NONE;
+    xcb_pixmap_t pixmap = XCB_NONE;
+    std::memcpy(&pixmap, xcb_get_property_value(reply.reply), sizeof pixmap);
+    return pixmap;
+}
+
+class X11Backend final : public DesktopBackend {
+public:
+    void showWallpaper(const std::string& path) override
+    {
+        const PictureReader reader = pictureReader();
+        if (!reader)
+            throw Error("This program cannot read pictures for the x11 desktop");
+
+        int screenNumber = 0;
+        Connection connection(xcb_connect(nullptr, &screenNumber));
+        if (xcb_connection_has_error(connection.get()))
+            throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
+        xcb_connection_t* c = connection.get();
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+        for (int i = 0; i < screenNumber && screens.rem; ++i)
+            xcb_screen_next(&screens);
+        if (!screens.rem)
+            throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
+        const xcb_screen_t* screen = screens.data;
+        const PixelFormat format = pixelFormatOf(setup, screen);
+        const int width = screen->width_in_pixels;
+        const int height = screen->height_in_pixels;
+
+        const Pixels picture = reader(path, width, height);
+        if (picture.width <= 0 || picture.height <= 0 ||
+            picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
+            throw Error("Bitmap image is not valid");
+
+        const xcb_pixmap_t pixmap = xcb_generate_id(c);
+        checkRequest(c,
+                     xcb_create_pixmap_checked(c, screen->root_depth, pixmap, screen->root,
+                                               static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)),
+                     "the wallpaper's pixmap");
+        const xcb_gcontext_t gc = xcb_generate_id(c);
+        checkRequest(c, xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "a graphics context");
+        putPicture(c, pixmap, gc, format, screen->root_depth, picture, width, height);
+        xcb_free_gc(c, gc);
+
+        const xcb_atom_t rootPmap = atom(c, "_XROOTPMAP_ID", true);
+        const xcb_atom_t esetroot = atom(c, "ESETROOT_PMAP_ID", true);
+        const xcb_pixmap_t old = pixmapProperty(c, screen->root, rootPmap);
+        if (old != XCB_NONE && old == pixmapProperty(c, screen->root, esetroot))
+            xcb_kill_client(c, old);
+
+        for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"})
+            checkRequest(c,
+                         xcb_change_property_checked(c, XCB_PROP_MODE_REPLACE, screen->root, atom(c, name, false),
+                                                     XCB_ATOM_PIXMAP, 32, 1, &pixmap),
+                         "the root window's properties");
+        checkRequest(c, xcb_change_window_attributes_checked(c, screen->root, XCB_CW_BACK_PIXMAP, &pixmap),
+                     "the root window's background");
+        checkRequest(c, xcb_clear_area_checked(c, 0, screen->root, 0, 0, 0, 0), "redrawing the root window");
+        checkRequest(c, xcb_set_close_down_mode_checked(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT),
+                     "keeping the wallpaper");
+    }
+
+private:
+    static void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const PixelFormat& format,
+                           std::uint8_t depth, const Pixels& picture, int width, int height)
+    {
+        const int bytesPerPixel = format.bitsPerPixel / 8;
+        const int padBytes = format.scanlinePad / 8 > 0 ? format.scanlinePad / 8 : 4;
+        const std::size_t stride =
+            (static_cast<std::size_t>(width) * bytesPerPixel + padBytes - 1) / static_cast<std::size_t>(padBytes) * padBytes;
+        // Requests are limited in size (4-byte units); leave room for the header.
+        const std::size_t maxBytes = static_cast<std::size_t>(xcb_get_maximum_request_length(c)) * 4 - 64;
+        const int bandRows = static_cast<int>(std::max<std::size_t>(1, maxBytes / stride));
+        std::vector<std::uint8_t> band(stride * static_cast<std::size_t>(std::min(bandRows, height)));
+        for (int top = 0; top < height; top += bandRows) {
+            const int rows = std::min(bandRows, height - top);
+            std::fill(band.begin(), band.end(), 0);
+            for (int y = 0; y < rows; ++y) {
+                std::uint8_t* out = band.data() + static_cast<std::size_t>(y) * stride;
+                for (int x = 0; x < width; ++x, out += bytesPerPixel) {
+                    std::uint8_t rgb[3];
+                    sampleInto(picture, x, top + y, width, height, rgb);
+                    const std::uint32_t value =
+                        format.red.place(rgb[0]) | format.green.place(rgb[1]) | format.blue.place(rgb[2]);
+                    for (int b = 0; b < bytesPerPixel; ++b) {
+                        const int shift = format.msbFirst ? 8 * (bytesPerPixel - 1 - b) : 8 * b;
+                        out[b] = static_cast<std::uint8_t>(value >> shift);
+                    }
+                }
+            }
+            checkRequest(c,
+                         xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(width),
+                                               static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top), 0,
+                                               depth, static_cast<std::uint32_t>(stride * rows), band.data()),
+                         "the wallpaper's pixels");
+        }
+    }
+};
+
+} // namespace
+
+void setPictureReader(PictureReader reader)
+{
+    const std::lock_guard lock(g_readerMutex);
+    g_reader = std::move(reader);
+}
+
+std::unique_ptr<DesktopBackend> makeX11Backend()
+{
+    return std::make_unique<X11Backend>();
+}
+
+} // namespace plimbury::desktop
