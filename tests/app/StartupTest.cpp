@@ -27,6 +27,11 @@ struct StartCase {
     bool timer3, timer6, timer7;
 };
 
+void PrintTo(const StartCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class StartupBranches : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartupBranches, ChoosesTimersFromStoreAndArguments)

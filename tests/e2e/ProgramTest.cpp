@@ -1,0 +1,254 @@
+// The program as a user meets it: started for the first time with a fresh
+// home, its window centred, 790 x 564 and cut to the rounded region; a button
+// lights under the pointer; "Abandon  and  Exit" ends it with status 0.
+// Needs an X server (DISPLAY) and xdotool, xwininfo, xwd and ImageMagick.
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+bool haveTool(const char* name)
+{
+    return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+int field(const std::string& text, const char* label)
+{
+    const std::regex pattern(std::string(label) + R"(:\s+(-?\d+))");
+    std::smatch m;
+    return std::regex_search(text, m, pattern) ? std::stoi(m[1]) : -1;
+}
+
+Geometry geometryOf(const std::string& window)
+{
+    const std::string info = run("xwininfo -id " + window);
+    return {field(info, "Absolute upper-left X"), field(info, "Absolute upper-left Y"), field(info, "Width"),
+            field(info, "Height")};
+}
+
+// The screen's pixels in a rectangle, 3 bytes each.
+std::string screenPixels(int x, int y, int width, int height)
+{
+    return run("xwd -root -silent | convert xwd:- -crop " + std::to_string(width) + "x" + std::to_string(height) +
+               "+" + std::to_string(x) + "+" + std::to_string(y) + " +repage -depth 8 rgb:-");
+}
+
+std::string picturePixels(const std::string& file)
+{
+    return run("convert '" + file + "' -depth 8 rgb:-");
+}
+
+double meanDifference(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size() || a.empty())
+        return 255;
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        sum += std::abs(static_cast<int>(static_cast<unsigned char>(a[i])) - static_cast<unsigned char>(b[i]));
+    return sum / static_cast<double>(a.size());
+}
+
+double brightness(const std::string& pixels)
+{
+    double sum = 0;
+    for (unsigned char c : pixels)
+        sum += c;
+    return pixels.empty() ? 0 : sum / static_cast<double>(pixels.size());
+}
+
+template <class Condition>
+bool waitFor(Condition condition, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return condition();
+}
+
+class Program {
+public:
+    explicit Program(const std::vector<std::string>& environment)
+    {
+        std::vector<std::string> env = environment;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            bool replaced = name == "QT_QPA_PLATFORM";
+            for (const std::string& mine : environment)
+                replaced = replaced || mine.rfind(name + "=", 0) == 0;
+            if (!replaced)
+                env.push_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string program = PLIMBURY_EXECUTABLE;
+        char* argv[] = {program.data(), nullptr};
+        if (posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+            m_pid = -1;
+    }
+
+    ~Program()
+    {
+        if (m_pid > 0 && !m_status) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    pid_t pid() const { return m_pid; }
+
+    // The exit status once the process has ended, or nullopt while it runs.
+    std::optional<int> status()
+    {
+        if (!m_status && m_pid > 0) {
+            int raw = 0;
+            if (waitpid(m_pid, &raw, WNOHANG) == m_pid)
+                m_status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        }
+        return m_status;
+    }
+
+private:
+    pid_t m_pid = -1;
+    std::optional<int> m_status;
+};
+
+TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
+{
+    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display (./dev test starts one)";
+    for (const char* tool : {"xdotool", "xwininfo", "xwd", "convert"}) {
+        if (!haveTool(tool))
+            GTEST_SKIP() << tool << " is not installed";
+    }
+
+    plimbury::test::TempDir dir;
+    const std::string home = dir.file("home");
+    const std::string runtime = dir.file("runtime");
+    std::filesystem::create_directories(home);
+    std::filesystem::create_directories(runtime);
+    chmod(runtime.c_str(), 0700);
+
+    run("xdotool mousemove 0 0");   // nothing lit at the start
+    Program program({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
+                     "XDG_RUNTIME_DIR=" + runtime, "PLIMBURY_REGISTRY=" + dir.file("registry"),
+                     "PLIMBURY_DESKTOP=none", "QT_QPA_PLATFORM=xcb"});
+    ASSERT_GT(program.pid(), 0);
+
+    std::string window;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const std::string ids = run("xdotool search --onlyvisible --pid " + std::to_string(program.pid()));
+            std::size_t start = 0;
+            while (start < ids.size()) {
+                const std::size_t end = ids.find('\n', start);
+                const std::string id = ids.substr(start, end - start);
+                if (!id.empty() && geometryOf(id).width == 790) {
+                    window = id;
+                    return true;
+                }
+                start = end == std::string::npos ? ids.size() : end + 1;
+            }
+            return false;
+        },
+        20s))
+        << "no main window appeared";
+
+    const Geometry g = geometryOf(window);
+    const std::string root = run("xwininfo -root");
+    EXPECT_EQ(g.width, 790);
+    EXPECT_EQ(g.height, 564);
+    EXPECT_NEAR(g.x, (field(root, "Width") - 790) / 2, 1) << "centred across";
+    EXPECT_NEAR(g.y, (field(root, "Height") - 564) / 2, 1) << "centred down";
+
+    const std::string shape = run("xwininfo -shape -id " + window);
+    EXPECT_NE(shape.find("shape extents:  680x480+80+80"), std::string::npos) << shape;
+
+    // The idle exit button shows first; under the pointer its lit picture.
+    const int exitX = g.x + 240, exitY = g.y + 440;
+    const std::string idle = picturePixels(PLIMBURY_SKIN_FOLDER "/myImage_exit.jpg");
+    const std::string lit = picturePixels(PLIMBURY_SKIN_FOLDER "/myImage_exitt.jpg");
+    ASSERT_EQ(idle.size(), 59u * 64u * 3u);
+    ASSERT_GT(brightness(lit), brightness(idle) + 10) << "the lit picture is the brighter one";
+    std::string shown;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            shown = screenPixels(exitX, exitY, 59, 64);
+            return meanDifference(shown, idle) < 8;
+        },
+        10s))
+        << "idle exit picture not on screen; difference " << meanDifference(shown, idle);
+
+    // Outside the rounded corner the screen behind shows; inside, the skin.
+    const std::string corner = screenPixels(g.x + 82, g.y + 82, 1, 1);
+    const std::string behind = screenPixels(g.x + 40, g.y + 40, 1, 1);
+    const std::string inside = screenPixels(g.x + 100, g.y + 300, 1, 1);
+    EXPECT_EQ(corner, behind);
+    EXPECT_NE(inside, behind);
+
+    run("xdotool mousemove " + std::to_string(exitX + 29) + " " + std::to_string(exitY + 32));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            shown = screenPixels(exitX, exitY, 59, 64);
+            return meanDifference(shown, lit) < 8;
+        },
+        10s))
+        << "lit exit picture not shown; difference " << meanDifference(shown, lit);
+
+    // The first run recorded the autostart for the log-on.
+    const std::string registry = plimbury::test::readFile(dir.file("registry") + "/HKEY_LOCAL_MACHINE.ini");
+    EXPECT_NE(registry.find(std::string("Vertanox plimbruy 2.1=") + PLIMBURY_EXECUTABLE + " /TRAY"), std::string::npos)
+        << registry;
+    EXPECT_TRUE(std::filesystem::exists(home + "/.config/autostart/plimbury.desktop"));
+
+    run("xdotool click 1");
+    ASSERT_TRUE(waitFor([&] { return program.status().has_value(); }, 10s)) << "still running after Exit";
+    EXPECT_EQ(*program.status(), 0);
+}
+
+} // namespace
