@@ -1,0 +1,87 @@
+#pragma once
+// Shared by the fuzz drivers: a scratch folder per process, and a failure that
+// libFuzzer records as a crash with the reason on stderr.
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace plimbury::fuzz {
+
+// A fresh folder for this process, on a memory file system when there is one:
+// every flush syncs, and a disk would make each run hundreds of times slower.
+// $PLIMBURY_FUZZ_DIR chooses another parent.
+inline const std::filesystem::path& scratchDir()
+{
+    static const std::filesystem::path dir = [] {
+        std::filesystem::path parent;
+        if (const char* chosen = std::getenv("PLIMBURY_FUZZ_DIR"); chosen && *chosen)
+            parent = chosen;
+        else if (std::filesystem::is_directory("/dev/shm"))
+            parent = "/dev/shm";
+        else
+            parent = std::filesystem::temp_directory_path();
+        std::filesystem::path d = parent / ("plimbury-fuzz-" + std::to_string(getpid()));
+        std::filesystem::create_directories(d);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(scratchDir(), ec);
+        });
+        return d;
+    }();
+    return dir;
+}
+
+// Empties the scratch folder between runs.
+inline void clearScratch()
+{
+    for (const auto& entry : std::filesystem::directory_iterator(scratchDir()))
+        std::filesystem::remove_all(entry.path());
+}
+
+[[noreturn]] inline void failure(const char* what, std::string_view detail = {})
+{
+    std::fprintf(stderr, "FAILURE: %s", what);
+    if (!detail.empty()) {
+        std::fprintf(stderr, " [");
+        for (unsigned char c : detail) {
+            if (c >= 0x20 && c < 0x7F && c != '\\')
+                std::fputc(c, stderr);
+            else
+                std::fprintf(stderr, "\\x%02X", c);
+        }
+        std::fprintf(stderr, "]");
+    }
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+inline std::string readAll(const std::filesystem::path& path)
+{
+    std::string out;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            out.append(buffer, n);
+        std::fclose(f);
+    }
+    return out;
+}
+
+inline void writeAll(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        failure("cannot write a scratch file", path.string());
+    if (!bytes.empty())
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+} // namespace plimbury::fuzz

@@ -1,0 +1,101 @@
+// The number rule against a model written from its description alone: blanks,
+// an optional sign, a hexadecimal prefix, digits, nothing after them, and the
+// value within the type. Any text either converts to the model's value or
+// fails with the model's message, for both widths.
+
+#include "platform/Error.h"
+#include "project/NumberRule.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace {
+
+// nullopt: not a number, or not within [lowest, highest].
+std::optional<__int128> modelValue(std::string_view text, __int128 lowest, __int128 highest)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    unsigned base = 10;
+    const std::string_view rest = text.substr(i);
+    if (rest.starts_with("0x") || rest.starts_with("0X")) {
+        base = 16;
+        i += 2;
+    } else if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X')) {
+        base = 16;
+        i += 1;
+    }
+    if (i == text.size())
+        return std::nullopt;
+    const __int128 cap = __int128{1} << 70;   // far beyond any 64-bit value
+    __int128 magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        unsigned digit = 99;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        if (digit >= base)
+            return std::nullopt;
+        magnitude = magnitude * base + digit;
+        if (magnitude > cap)
+            magnitude = cap;
+    }
+    const __int128 value = negative ? -magnitude : magnitude;
+    if (value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+[[noreturn]] void mismatch(const char* what, std::string_view text)
+{
+    std::fprintf(stderr, "%s for text of %zu bytes: '", what, text.size());
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fprintf(stderr, "'\n");
+    std::abort();
+}
+
+template <class Int, class Convert>
+void check(std::string_view text, Convert convert)
+{
+    const auto expected = modelValue(text, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max());
+    try {
+        const Int got = convert(text);
+        if (!expected)
+            mismatch("converted, the model refuses", text);
+        if (__int128{got} != *expected)
+            mismatch("value differs from the model", text);
+    } catch (const plimbury::Error& e) {
+        if (expected)
+            mismatch("refused, the model converts", text);
+        // what() is a C string: a text with a NUL byte shows up to it.
+        std::string message = "'" + std::string(text) + "' is not a valid integer value";
+        message.resize(std::min(message.size(), message.find('\0')));
+        if (e.what() != message)
+            mismatch("wrong message", text);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    check<std::int32_t>(text, [](std::string_view t) { return plimbury::toInt32(t); });
+    check<std::int64_t>(text, [](std::string_view t) { return plimbury::toInt64(t); });
+    return 0;
+}

@@ -1,0 +1,166 @@
+// The file store (the registry away from Windows): any content in its two
+// files, then any sequence of key openings, value writes and reads, through
+// store objects made afresh as the program makes them per command.
+//   - never a crash; openKey refuses exactly the paths no section can hold;
+//   - a value reads back exactly as written, whatever its blanks and quotes;
+//   - a refused write says "Failed to set data for '<name>'" and changes nothing;
+//   - an opened key exists from then on.
+
+#include "FuzzSupport.h"
+
+#include "platform/Error.h"
+#include "platform/Store.h"
+
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+namespace {
+
+using plimbury::Root;
+using plimbury::fuzz::failure;
+
+constexpr std::string_view kBlanks = " \t\v\f\r\n\x1A";
+
+std::string fold(std::string_view s)
+{
+    const auto first = s.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    s = s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+bool storablePath(std::string_view path)
+{
+    return path.find_first_not_of(" \t") != std::string_view::npos && path.find_first_of("]\r\n") == std::string_view::npos;
+}
+
+bool storableValue(std::string_view name, std::string_view value)
+{
+    const auto first = name.find_first_not_of(kBlanks);
+    const std::string_view written = first == std::string_view::npos ? std::string_view() : name.substr(first);
+    return name.find_first_of("\r\n") == std::string_view::npos && value.find_first_of("\r\n") == std::string_view::npos
+        && written.find('=') == std::string_view::npos && !written.starts_with('[');
+}
+
+std::string pickPath(FuzzedDataProvider& in)
+{
+    static const char* const paths[] = {
+        "software\\lumavuetest", "SOFTWARE\\LumaVueTest", "Control Panel\\Desktop", " x ", "\t", "a]", "",
+    };
+    if (in.ConsumeBool())
+        return paths[in.ConsumeIntegralInRange<std::size_t>(0, std::size(paths) - 1)];
+    return in.ConsumeRandomLengthString(16);
+}
+
+std::string pickName(FuzzedDataProvider& in)
+{
+    static const char* const names[] = {
+        "settime_selected", "SETTIME_SELECTED", "Wallpaper", "SCRNSAVE.EXE", "", " n", "=", "[n",
+    };
+    if (in.ConsumeBool())
+        return names[in.ConsumeIntegralInRange<std::size_t>(0, std::size(names) - 1)];
+    return in.ConsumeRandomLengthString(16);
+}
+
+std::string pickValue(FuzzedDataProvider& in)
+{
+    static const char* const values[] = {
+        "", " ", "\"\"", "\"quoted\"", "'x'", "trailing ", " leading", "\x1A", "\"", "a\"b\"", "C:\\p q\\r.jpg",
+    };
+    if (in.ConsumeBool())
+        return values[in.ConsumeIntegralInRange<std::size_t>(0, std::size(values) - 1)];
+    return in.ConsumeRandomLengthString(48);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    plimbury::fuzz::clearScratch();
+    const std::filesystem::path dir = plimbury::fuzz::scratchDir();
+    FuzzedDataProvider in(data, size);
+    if (in.ConsumeBool())
+        plimbury::fuzz::writeAll(dir / "HKEY_LOCAL_MACHINE.ini", in.ConsumeRandomLengthString(1024));
+    if (in.ConsumeBool())
+        plimbury::fuzz::writeAll(dir / "HKEY_CURRENT_USER.ini", in.ConsumeRandomLengthString(1024));
+
+    // (root, folded path) -> the path as opened; (root, folded path, folded
+    // name) -> the names as written and the value.
+    struct Written {
+        std::string path;
+        std::string name;
+        std::string value;
+    };
+    std::map<std::tuple<int, std::string>, std::string> opened;
+    std::map<std::tuple<int, std::string, std::string>, Written> values;
+
+    while (in.remaining_bytes() > 0) {
+        const auto store = plimbury::makeFileStore(dir.string());
+        const Root root = in.ConsumeBool() ? Root::LocalMachine : Root::CurrentUser;
+        const std::string path = pickPath(in);
+        const auto key = store->openKey(root, path);
+        if (!key) {
+            if (storablePath(path))
+                failure("openKey refused a storable path", path);
+            continue;
+        }
+        if (!storablePath(path))
+            failure("openKey accepted a path no section can hold", path);
+        opened[{static_cast<int>(root), fold(path)}] = path;
+
+        const int ops = in.ConsumeIntegralInRange(1, 4);
+        for (int i = 0; i < ops; ++i) {
+            const std::string name = pickName(in);
+            const auto known = values.find({static_cast<int>(root), fold(path), fold(name)});
+            if (in.ConsumeBool()) {
+                const std::string value = pickValue(in);
+                try {
+                    key->write(name, value);
+                    if (!storableValue(name, value))
+                        failure("write accepted a value it cannot store", name + "=" + value);
+                    values[{static_cast<int>(root), fold(path), fold(name)}] = Written{path, name, value};
+                } catch (const plimbury::Error& e) {
+                    if (storableValue(name, value))
+                        failure("write refused a storable value", name + "=" + value);
+                    // what() is a C string: a name with a NUL byte shows up to it.
+                    std::string message = "Failed to set data for '" + name + "'";
+                    message.resize(std::min(message.size(), message.find('\0')));
+                    if (e.what() != message)
+                        failure("wrong refusal text", e.what());
+                    const std::string now = key->read(name);
+                    if (known != values.end() && now != known->second.value)
+                        failure("a refused write changed the value", name);
+                }
+            } else if (known != values.end() && key->read(name) != known->second.value) {
+                failure("value differs from the last write", path + "/" + name);
+            }
+        }
+    }
+
+    // Everything again through a fresh store, as the next start would see it.
+    const auto store = plimbury::makeFileStore(dir.string());
+    for (const auto& [k, path] : opened) {
+        const Root root = std::get<0>(k) == 0 ? Root::LocalMachine : Root::CurrentUser;
+        if (!store->keyExists(root, path))
+            failure("an opened key is gone", path);
+    }
+    for (const auto& [k, w] : values) {
+        const Root root = std::get<0>(k) == 0 ? Root::LocalMachine : Root::CurrentUser;
+        const auto key = store->openKey(root, w.path);
+        if (!key || key->read(w.name) != w.value)
+            failure("a value did not survive", w.path + "/" + w.name + "=" + w.value);
+    }
+    return 0;
+}
