@@ -33,7 +33,9 @@ std::string backdropOf(std::string_view property)
         if (!startsWith(rest, level))
             return {};
         const std::size_t end = rest.find('/', 1);
-        if (end == std::string_view::npos || end == level.size())
+        // "/backdrop" stands alone; the others carry a name or number.
+        const bool named = level == "/backdrop" ? end == level.size() : end > level.size();
+        if (end == std::string_view::npos || !named)
             return {};
         base.append(rest.substr(0, end));
         rest.remove_prefix(end);

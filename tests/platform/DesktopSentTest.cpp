@@ -1,0 +1,254 @@
+// What the backends send to desktops that are not run in CI, checked against
+// each desktop's documented form through the seams the backends talk through.
+#ifndef _WIN32
+
+#include "platform/Error.h"
+#include "platform/desktop/DesktopBackend.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <wordexp.h>
+
+using namespace plimbury;
+using namespace plimbury::desktop;
+using plimbury::test::ScopedEnv;
+using plimbury::test::TempDir;
+using plimbury::test::writeFile;
+
+namespace {
+
+std::string errorOf(DesktopBackend& backend, const std::string& path)
+{
+    try {
+        backend.showWallpaper(path);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+// A picture and a private cache folder for the backends that hand out fresh names.
+struct Scene {
+    TempDir dir;
+    ScopedEnv cache{"XDG_CACHE_HOME", dir.file("cache").c_str()};
+    std::string picture = dir.file("lumavue.bmp");
+    Scene() { writeFile(picture, "BM picture"); }
+    std::string cached(int n) const { return dir.file("cache") + "/plimbury/wallpaper-" + std::to_string(n) + ".bmp"; }
+};
+
+// ---- GSettings desktops ---------------------------------------------------------
+
+class FakeSettings final : public SettingsStore {
+public:
+    FakeSettings(std::set<std::string> keys, std::map<std::string, bool> bools, std::vector<std::string>& log)
+        : m_keys(std::move(keys))
+        , m_bools(std::move(bools))
+        , m_log(log)
+    {
+    }
+    bool hasKey(const std::string& schema, const std::string& key) override { return m_keys.count(schema + " " + key); }
+    void setString(const std::string& schema, const std::string& key, const std::string& value) override
+    {
+        if (!hasKey(schema, key))
+            throw Error("The desktop settings " + schema + " have no key " + key);
+        m_log.push_back(schema + " " + key + " = " + value);
+    }
+    bool readBool(const std::string& schema, const std::string& key) override
+    {
+        const auto it = m_bools.find(schema + " " + key);
+        return it != m_bools.end() && it->second;
+    }
+    void sync() override { m_log.push_back("sync"); }
+
+private:
+    std::set<std::string> m_keys;
+    std::map<std::string, bool> m_bools;
+    std::vector<std::string>& m_log;
+};
+
+TEST(DesktopSent, GSettingsDesktopsSetTheStyleThenThePictureOfTheirSchemas)
+{
+    Scene scene;
+    const std::string uri = fileUri(scene.picture);
+    const std::string gnome = "org.gnome.desktop.background";
+    const std::string cinnamon = "org.cinnamon.desktop.background";
+    const std::string mate = "org.mate.background";
+    using Factory = std::unique_ptr<DesktopBackend> (*)(std::unique_ptr<SettingsStore>);
+    struct Case {
+        const char* name;
+        Factory make;
+        std::set<std::string> keys;
+        std::vector<std::string> sent;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"GNOME 42 and later: the dark-style twin too", &makeGnomeBackend,
+              {gnome + " picture-options", gnome + " picture-uri", gnome + " picture-uri-dark"},
+              {gnome + " picture-options = stretched", gnome + " picture-uri = " + uri,
+               gnome + " picture-uri-dark = " + uri, "sync"}},
+             {"older GNOME, Unity, Budgie: no dark key", &makeGnomeBackend,
+              {gnome + " picture-options", gnome + " picture-uri"},
+              {gnome + " picture-options = stretched", gnome + " picture-uri = " + uri, "sync"}},
+             {"Cinnamon", &makeCinnamonBackend,
+              {cinnamon + " picture-options", cinnamon + " picture-uri"},
+              {cinnamon + " picture-options = stretched", cinnamon + " picture-uri = " + uri, "sync"}},
+             {"MATE takes a plain path", &makeMateBackend,
+              {mate + " picture-options", mate + " picture-filename"},
+              {mate + " picture-options = stretched", mate + " picture-filename = " + scene.picture, "sync"}},
+         }) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> log;
+        auto backend = c.make(std::make_unique<FakeSettings>(c.keys, std::map<std::string, bool>{}, log));
+        EXPECT_EQ(errorOf(*backend, scene.picture), "<no error>");
+        EXPECT_EQ(log, c.sent);
+    }
+}
+
+TEST(DesktopSent, GSettingsFailuresAndTheCinnamonSlideshowAreReported)
+{
+    Scene scene;
+    std::vector<std::string> log;
+    auto missingSchema = makeGnomeBackend(std::make_unique<FakeSettings>(std::set<std::string>{},
+                                                                         std::map<std::string, bool>{}, log));
+    EXPECT_EQ(errorOf(*missingSchema, scene.picture),
+              "The desktop settings org.gnome.desktop.background have no key picture-options");
+    EXPECT_EQ(errorOf(*missingSchema, scene.dir.file("gone.bmp")),
+              "Cannot open file \"" + scene.dir.file("gone.bmp") + "\". No such file or directory");
+
+    const std::string schema = "org.cinnamon.desktop.background";
+    auto cinnamon = makeCinnamonBackend(std::make_unique<FakeSettings>(
+        std::set<std::string>{schema + " picture-options", schema + " picture-uri"},
+        std::map<std::string, bool>{{"org.cinnamon.desktop.background.slideshow slideshow-enabled", true}}, log));
+    log.clear();
+    EXPECT_EQ(errorOf(*cinnamon, scene.picture), kSlideshowNotice);
+    EXPECT_EQ(log.size(), 3u) << "the change is made before the notice";
+    EXPECT_EQ(errorOf(*cinnamon, scene.picture), "<no error>") << "said once";
+}
+
+// ---- Plasma ---------------------------------------------------------------------
+
+TEST(DesktopSent, PlasmaGetsAScriptSettingEveryDesktopToAFreshNameStretched)
+{
+    Scene scene;
+    std::vector<std::string> scripts;
+    std::string answer;
+    auto kde = makeKdeBackend([&](const std::string& script) {
+        scripts.push_back(script);
+        return answer;
+    });
+    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>");
+    ASSERT_EQ(scripts.size(), 2u);
+    EXPECT_EQ(scripts[0], plasmaWallpaperScript(fileUri(scene.cached(0))));
+    EXPECT_EQ(scripts[1], plasmaWallpaperScript(fileUri(scene.cached(1))));
+
+    // The documented form: every desktop, the image plugin, its General
+    // group, FillMode 0 (stretch) and the picture as a file URI.
+    const std::string script = plasmaWallpaperScript("file:///p/a%20b.bmp");
+    for (const char* part : {"desktops()", "wallpaperPlugin = \"org.kde.image\"",
+                             "currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\")",
+                             "writeConfig(\"FillMode\", 0)", "writeConfig(\"Image\", \"file:///p/a%20b.bmp\")"})
+        EXPECT_NE(script.find(part), std::string::npos) << part;
+    EXPECT_LT(script.find("FillMode"), script.find("\"Image\"")) << "style before picture";
+
+    answer = "slideshow\n";
+    EXPECT_NE(errorOf(*kde, scene.picture).find("slideshow was switched on"), std::string::npos);
+    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>") << "said once";
+    answer = "no desktops\n";
+    EXPECT_EQ(errorOf(*kde, scene.picture), "The Plasma desktop has no desktop to show the wallpaper on");
+
+    auto refusing = makeKdeBackend([](const std::string&) -> std::string {
+        throw Error("The Plasma desktop refused the change: Widgets are locked");
+    });
+    EXPECT_EQ(errorOf(*refusing, scene.picture), "The Plasma desktop refused the change: Widgets are locked");
+}
+
+// ---- Command-line desktops ------------------------------------------------------
+
+TEST(DesktopSent, SwayAndLxqtGetTheirCommandsWithAFreshNameAndExitStatusesAreChecked)
+{
+    Scene scene;
+    std::vector<std::vector<std::string>> sent;
+    CommandResult result{0, 0, ""};
+    const CommandRunner runner = [&](const std::vector<std::string>& argv) {
+        sent.push_back(argv);
+        return result;
+    };
+    auto sway = makeSwayBackend(runner);
+    auto lxqt = makeLxqtBackend(runner);
+    EXPECT_EQ(errorOf(*sway, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf(*lxqt, scene.picture), "<no error>");
+    const std::vector<std::vector<std::string>> expected{
+        {"swaymsg", "output", "*", "bg", swayPathArgument(scene.cached(0)), "stretch"},
+        {"pcmanfm-qt", "--set-wallpaper", scene.cached(1), "--wallpaper-mode", "stretch"},
+    };
+    EXPECT_EQ(sent, expected);
+
+    struct Failure {
+        CommandResult result;
+        std::string error;
+    };
+    for (const Failure& f : std::vector<Failure>{
+             {{2, -1, ""}, "Cannot start swaymsg. No such file or directory"},
+             {{0, 2, "Error: Unable to access background file\n"},
+              "swaymsg did not set the wallpaper (exit status 2): Error: Unable to access background file"},
+             {{0, 1, ""}, "swaymsg did not set the wallpaper (exit status 1)"},
+             {{0, -1, ""}, "swaymsg did not set the wallpaper (it did not finish in time)"},
+         }) {
+        SCOPED_TRACE(f.error);
+        result = f.result;
+        EXPECT_EQ(errorOf(*sway, scene.picture), f.error);
+    }
+}
+
+// Undoes what sway's command parser does to one double-quoted argument
+// (quotes stripped, backslash escapes undone), then lets the C library expand
+// the result as sway does: the outcome must be the path itself.
+std::string asSwaySeesIt(const std::string& argument)
+{
+    std::string word;
+    for (std::size_t i = 1; i + 1 < argument.size(); ++i) {
+        if (argument[i] == '\\')
+            ++i;
+        word += argument[i];
+    }
+    wordexp_t expanded{};
+    if (wordexp(word.c_str(), &expanded, WRDE_NOCMD) != 0)
+        return "<refused: " + word + ">";
+    std::string joined;
+    for (std::size_t i = 0; i < expanded.we_wordc; ++i)
+        joined += (i ? " " : "") + std::string(expanded.we_wordv[i]);
+    wordfree(&expanded);
+    return joined;
+}
+
+TEST(DesktopSent, SwayPathArgumentsSurviveTheParserAndTheShellExpansion)
+{
+    struct Case {
+        std::string path;
+        std::string argument;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"/home/u/.cache/plimbury/wallpaper-3.bmp", "\"/home/u/.cache/plimbury/wallpaper-3.bmp\""},
+             {"/home/u/My Pictures/a  b.bmp", "\"/home/u/My\\\\ Pictures/a\\\\ \\\\ b.bmp\""},
+             {"/p/it's \"quoted\".bmp", "\"/p/it\\\\\\'s\\\\ \\\\\\\"quoted\\\\\\\".bmp\""},
+             {"/p/$HOME/`id`/*.bmp", "\"/p/\\\\$HOME/\\\\`id\\\\`/\\\\*.bmp\""},
+             {"/p/a;b,c[1].bmp", "\"/p/a\\\\;b,c\\\\[1\\\\].bmp\""},
+             {"/p/caf\xc3\xa9 stretch.bmp", "\"/p/caf\xc3\xa9\\\\ stretch.bmp\""},
+         }) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(swayPathArgument(c.path), c.argument);
+        EXPECT_EQ(asSwaySeesIt(swayPathArgument(c.path)), c.path);
+    }
+    EXPECT_THROW(swayPathArgument("/p/new\nline.bmp"), Error);
+}
+
+} // namespace
+
+#endif

@@ -1,0 +1,395 @@
+// The backends against the real thing: GSettings with GNOME's installed
+// schemas, xfconf on a private session bus, an X server (the test run's Xvfb).
+#ifndef _WIN32
+
+#include "platform/Error.h"
+#include "platform/desktop/DesktopBackend.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace plimbury;
+using namespace plimbury::desktop;
+using plimbury::test::ScopedEnv;
+using plimbury::test::TempDir;
+using plimbury::test::writeFile;
+
+namespace {
+
+// This test program doubles as a one-change probe: started with
+// PLIMBURY_PROBE_BACKEND set, it shows PLIMBURY_PROBE_PICTURE through that
+// backend and ends before the tests run. GLib settles its settings store and
+// folders at first use in a process, so each GSettings case needs a fresh one.
+const bool g_probe = [] {
+    const char* backend = std::getenv("PLIMBURY_PROBE_BACKEND");
+    if (!backend)
+        return false;
+    try {
+        makeDesktopBackend(backend)->showWallpaper(std::getenv("PLIMBURY_PROBE_PICTURE"));
+    } catch (const Error& e) {
+        std::cout << e.what() << std::flush;
+        _exit(1);
+    }
+    _exit(0);
+}();
+
+bool haveProgram(const char* name)
+{
+    return runCommand({"sh", "-c", std::string("command -v ") + name}).exitStatus == 0;
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+std::string selfPath()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").string();
+}
+
+std::string errorOf(DesktopBackend& backend, const std::string& path)
+{
+    try {
+        backend.showWallpaper(path);
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+// ---- GNOME ----------------------------------------------------------------------
+
+TEST(DesktopSession, GnomeKeysAreWrittenThroughGSettingsAndReadBackByGsettings)
+{
+    if (!haveProgram("gsettings"))
+        GTEST_SKIP() << "gsettings is not installed (package libglib2.0-bin)";
+    if (runCommand({"gsettings", "list-keys", "org.gnome.desktop.background"}).exitStatus != 0)
+        GTEST_SKIP() << "GNOME's schemas are not installed (package gsettings-desktop-schemas)";
+
+    TempDir dir;
+    const std::string picture = dir.file("my pictures/lumavue.bmp");
+    std::filesystem::create_directories(dir.file("my pictures"));
+    writeFile(picture, "BM");
+    writeFile(dir.file("schemas/none"), "");
+    ScopedEnv config("XDG_CONFIG_HOME", dir.file("config").c_str());
+    ScopedEnv probe("PLIMBURY_PROBE_PICTURE", picture.c_str());
+    ScopedEnv backend("PLIMBURY_PROBE_BACKEND", "gnome");
+
+    struct Case {
+        const char* name;
+        const char* settingsBackend;
+        const char* schemaDir;   // GSETTINGS_SCHEMA_DIR, XDG_DATA_DIRS: where schemas are looked for
+        std::string output;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a settings store other programs read", "keyfile", nullptr, ""},
+             {"settings kept only in memory", "memory", nullptr,
+              "The desktop settings cannot be changed: GSettings has no storage here (the dconf module is not "
+              "installed)"},
+             {"no GNOME schemas", "keyfile", "schemas",
+              "The desktop settings org.gnome.desktop.background are not installed"},
+         }) {
+        SCOPED_TRACE(c.name);
+        ScopedEnv store("GSETTINGS_BACKEND", c.settingsBackend);
+        const std::string schemaDir = c.schemaDir ? dir.file(c.schemaDir) : std::string();
+        ScopedEnv schemas("GSETTINGS_SCHEMA_DIR", c.schemaDir ? schemaDir.c_str() : nullptr);
+        ScopedEnv data("XDG_DATA_DIRS", c.schemaDir ? schemaDir.c_str() : nullptr);
+        const CommandResult result = runCommand({selfPath()});
+        EXPECT_EQ(trimmed(result.output), c.output);
+        EXPECT_EQ(result.exitStatus, c.output.empty() ? 0 : 1);
+    }
+
+    // Read back by another program through the same store.
+    ScopedEnv store("GSETTINGS_BACKEND", "keyfile");
+    const std::string uri = "'" + fileUri(picture) + "'";
+    for (const auto& [key, value] : std::vector<std::pair<const char*, std::string>>{
+             {"picture-uri", uri}, {"picture-uri-dark", uri}, {"picture-options", "'stretched'"}}) {
+        const CommandResult read = runCommand({"gsettings", "get", "org.gnome.desktop.background", key});
+        EXPECT_EQ(trimmed(read.output), value) << key;
+    }
+}
+
+// ---- XFCE -----------------------------------------------------------------------
+
+// A private session bus; xfconfd is started on it by activation, with the
+// bus's environment (so its files go to the test's folder).
+class PrivateBus {
+public:
+    PrivateBus()
+    {
+        const CommandResult started =
+            runCommand({"dbus-daemon", "--session", "--fork", "--print-address=1", "--print-pid=1"});
+        const std::size_t newline = started.output.find('\n');
+        if (started.exitStatus != 0 || newline == std::string::npos)
+            return;
+        m_address = started.output.substr(0, newline);
+        m_pid = std::atoi(started.output.c_str() + newline + 1);
+    }
+    ~PrivateBus()
+    {
+        if (m_pid > 0)
+            kill(m_pid, SIGTERM);
+    }
+    const std::string& address() const { return m_address; }
+
+private:
+    std::string m_address;
+    int m_pid = 0;
+};
+
+std::string xfconf(const std::vector<std::string>& arguments)
+{
+    std::vector<std::string> argv{"xfconf-query", "-c", "xfce4-desktop"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    const CommandResult result = runCommand(argv);
+    return result.exitStatus == 0 ? trimmed(result.output) : "<failed: " + trimmed(result.output) + ">";
+}
+
+TEST(DesktopSession, XfceBackdropsAreAllSetThroughXfconfAndReadBackByXfconfQuery)
+{
+    if (!haveProgram("xfconf-query") || !haveProgram("dbus-daemon"))
+        GTEST_SKIP() << "xfconf or dbus-daemon is not installed (packages xfconf, dbus)";
+
+    TempDir dir;
+    const std::string picture = dir.file("lumavue.bmp");
+    writeFile(picture, "BM");
+    ScopedEnv config("XDG_CONFIG_HOME", dir.file("config").c_str());
+    ScopedEnv configDirs("XDG_CONFIG_DIRS", dir.file("no-system-defaults").c_str());
+    ScopedEnv cache("XDG_CACHE_HOME", dir.file("cache").c_str());
+    const std::string cached = dir.file("cache") + "/plimbury/wallpaper-";
+
+    {
+        // A user who never changed the backdrop: the active output's is made.
+        PrivateBus bus;
+        ASSERT_FALSE(bus.address().empty());
+        ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str());
+        ASSERT_EQ(runCommand({"xfconf-query", "-c", "displays", "-p", "/Default/HDMI-1/Active", "-n", "-t", "bool",
+                              "-s", "true"})
+                      .exitStatus,
+                  0);
+        auto xfce = makeXfceBackend();
+        EXPECT_EQ(errorOf(*xfce, picture), "<no error>");
+        const std::string base = "/backdrop/screen0/monitorHDMI-1/workspace0";
+        EXPECT_EQ(xfconf({"-l"}), base + "/image-style\n" + base + "/last-image");
+        EXPECT_EQ(xfconf({"-p", base + "/last-image"}), cached + "0.bmp");
+        EXPECT_EQ(xfconf({"-p", base + "/image-style"}), "3");
+    }
+
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty());
+    ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str());
+    const std::vector<std::string> bases{"/backdrop/screen0/monitor0/workspace0", "/backdrop/screen0/monitor0/workspace1",
+                                         "/backdrop/screen0/monitoreDP-1/workspace0",
+                                         "/backdrop/screen0/monitoreDP-1/workspace3"};
+    for (const std::string& base : bases)
+        ASSERT_EQ(xfconf({"-p", base + "/last-image", "-n", "-t", "string", "-s", "/usr/share/backgrounds/old.png"}), "");
+    ASSERT_EQ(xfconf({"-p", bases[3] + "/image-style", "-n", "-t", "int", "-s", "5"}), "");
+    ASSERT_EQ(xfconf({"-p", bases[2] + "/backdrop-cycle-enable", "-n", "-t", "bool", "-s", "true"}), "");
+    ASSERT_EQ(xfconf({"-p", "/desktop-icons/style", "-n", "-t", "int", "-s", "2"}), "");
+
+    auto xfce = makeXfceBackend();
+    EXPECT_EQ(errorOf(*xfce, picture), kSlideshowNotice) << "the backdrop cycles on one monitor";
+    for (const std::string& base : bases) {
+        EXPECT_EQ(xfconf({"-p", base + "/last-image"}), cached + "1.bmp") << base;
+        EXPECT_EQ(xfconf({"-p", base + "/image-style"}), "3") << base;
+    }
+    EXPECT_EQ(xfconf({"-p", "/desktop-icons/style"}), "2");
+    EXPECT_EQ(errorOf(*xfce, picture), "<no error>") << "said once";
+    EXPECT_EQ(xfconf({"-p", bases[0] + "/last-image"}), cached + "2.bmp") << "a new name at each change";
+
+    ScopedEnv nowhere("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str());
+    EXPECT_EQ(errorOf(*xfce, picture).rfind("The XFCE settings service cannot be reached: ", 0), 0u);
+}
+
+// ---- X11 ------------------------------------------------------------------------
+
+struct RootPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+    xcb_pixmap_t rootPmap = 0;
+    xcb_pixmap_t esetroot = 0;
+};
+
+xcb_pixmap_t pixmapOf(xcb_connection_t* c, xcb_window_t root, const char* name)
+{
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+    xcb_pixmap_t pixmap = 0;
+    if (atom && atom->atom) {
+        xcb_get_property_reply_t* property =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_PIXMAP, 0, 1), nullptr);
+        if (property && xcb_get_property_value_length(property) == 4)
+            std::memcpy(&pixmap, xcb_get_property_value(property), 4);
+        std::free(property);
+    }
+    std::free(atom);
+    return pixmap;
+}
+
+// What the screen shows: the root window's pixels read back from the server,
+// for a 24-bit true-colour screen with 32-bit pixels (Xvfb's -screen WxHx24).
+RootPicture readRoot(xcb_connection_t* c, const xcb_screen_t* screen)
+{
+    RootPicture shot;
+    shot.width = screen->width_in_pixels;
+    shot.height = screen->height_in_pixels;
+    shot.rootPmap = pixmapOf(c, screen->root, "_XROOTPMAP_ID");
+    shot.esetroot = pixmapOf(c, screen->root, "ESETROOT_PMAP_ID");
+    xcb_get_image_reply_t* image = xcb_get_image_reply(
+        c,
+        xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0, static_cast<std::uint16_t>(shot.width),
+                      static_cast<std::uint16_t>(shot.height), ~0u),
+        nullptr);
+    if (!image)
+        return shot;
+    const std::uint8_t* data = xcb_get_image_data(image);
+    const int length = xcb_get_image_data_length(image);
+    if (length == shot.width * shot.height * 4) {
+        shot.rgb.resize(static_cast<std::size_t>(shot.width) * shot.height * 3);
+        for (int i = 0; i < shot.width * shot.height; ++i) {
+            shot.rgb[i * 3 + 0] = data[i * 4 + 2];
+            shot.rgb[i * 3 + 1] = data[i * 4 + 1];
+            shot.rgb[i * 3 + 2] = data[i * 4 + 0];
+        }
+    }
+    std::free(image);
+    return shot;
+}
+
+// A picture of four coloured blocks over four rows, of its own proportions:
+// stretched, block (bx, by) must cover the same fraction of the screen.
+Pixels blocks(int width, int height)
+{
+    static constexpr std::uint8_t kColours[4][3] = {{230, 30, 30}, {30, 200, 40}, {20, 40, 220}, {240, 240, 240}};
+    Pixels picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int block = (x * 4 / width + y * 4 / height) % 4;
+            std::memcpy(&picture.rgb[(static_cast<std::size_t>(y) * width + x) * 3], kColours[block], 3);
+        }
+    return picture;
+}
+
+TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no X display (the test run starts Xvfb)";
+    int screenNumber = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+    ASSERT_EQ(xcb_connection_has_error(c), 0);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screenNumber; ++i)
+        xcb_screen_next(&screens);
+    const xcb_screen_t* screen = screens.data;
+    if (screen->root_depth != 24) {
+        xcb_disconnect(c);
+        GTEST_SKIP() << "the check reads 24-bit screens; this one has depth " << int(screen->root_depth);
+    }
+
+    TempDir dir;
+    const std::string wide = dir.file("wide.bmp");
+    const std::string tall = dir.file("tall.bmp");
+    setPictureReader([&](const std::string& path, int, int) -> Pixels {
+        if (path == wide)
+            return blocks(160, 40);
+        if (path == tall)
+            return blocks(30, 90);
+        throw Error("Cannot open file \"" + path + "\". No such file or directory");
+    });
+    auto x11 = makeX11Backend();
+
+    std::vector<xcb_pixmap_t> pixmaps;
+    for (const std::string& path : {wide, tall}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(errorOf(*x11, path), "<no error>");
+        const RootPicture shot = readRoot(c, screen);
+        ASSERT_FALSE(shot.rgb.empty());
+        EXPECT_NE(shot.rootPmap, 0u);
+        EXPECT_EQ(shot.rootPmap, shot.esetroot);
+        pixmaps.push_back(shot.rootPmap);
+
+        const Pixels picture = path == wide ? blocks(160, 40) : blocks(30, 90);
+        const Pixels expected = blocks(shot.width, shot.height);
+        // Away from the block edges the colours are exact; at the edges only
+        // the scaling filter's blend differs.
+        int wrong = 0;
+        for (int y = 0; y < shot.height; ++y)
+            for (int x = 0; x < shot.width; ++x)
+                for (int ch = 0; ch < 3; ++ch) {
+                    const std::size_t i = (static_cast<std::size_t>(y) * shot.width + x) * 3 + ch;
+                    if (std::abs(int(shot.rgb[i]) - int(expected.rgb[i])) > 8)
+                        ++wrong;
+                }
+        const int edgePixels = 2 * 3 * (shot.width * shot.height / picture.width + shot.width * shot.height / picture.height);
+        EXPECT_LT(wrong, edgePixels * 3) << "pixels off the stretched picture";
+    }
+    ASSERT_EQ(pixmaps.size(), 2u);
+    EXPECT_NE(pixmaps[0], pixmaps[1]);
+    // The client that kept the first pixmap was killed when the second came.
+    xcb_generic_error_t* error = nullptr;
+    std::free(xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmaps[0]), &error));
+    EXPECT_NE(error, nullptr) << "the old pixmap still exists";
+    std::free(error);
+    xcb_get_geometry_reply_t* kept = xcb_get_geometry_reply(c, xcb_get_geometry(c, pixmaps[1]), nullptr);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->width, screen->width_in_pixels);
+    std::free(kept);
+
+    EXPECT_EQ(errorOf(*x11, dir.file("gone.bmp")),
+              "Cannot open file \"" + dir.file("gone.bmp") + "\". No such file or directory");
+    setPictureReader(nullptr);
+    EXPECT_EQ(errorOf(*x11, wide), "This program cannot read pictures for the x11 desktop");
+    {
+        ScopedEnv noDisplay("DISPLAY", ":2999");
+        setPictureReader([](const std::string&, int, int) { return blocks(4, 4); });
+        EXPECT_EQ(errorOf(*x11, wide), "Cannot open the X display \":2999\"");
+        setPictureReader(nullptr);
+    }
+    xcb_disconnect(c);
+}
+
+// ---- Starting the desktops' tools -----------------------------------------------
+
+TEST(DesktopSession, CommandsReportStatusOutputAndAreStoppedAtTheDeadline)
+{
+    struct Case {
+        std::vector<std::string> argv;
+        int startErrno;
+        int exitStatus;
+        std::string output;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"sh", "-c", "echo out; echo err >&2; exit 3"}, 0, 3, "out\nerr\n"},
+             {{"sh", "-c", "read line; echo \"[$line]\""}, 0, 0, "[]\n"},
+             {{"no-such-program-of-plimbury"}, ENOENT, -1, ""},
+             {{"sh", "-c", "sleep 30"}, 0, -1, ""},
+             {{"sh", "-c", "sleep 30 & echo started"}, 0, 0, "started\n"},
+         }) {
+        SCOPED_TRACE(c.argv.back());
+        const CommandResult result = runCommand(c.argv, 500);
+        EXPECT_EQ(result.startErrno, c.startErrno);
+        EXPECT_EQ(result.exitStatus, c.exitStatus);
+        EXPECT_EQ(result.output, c.output);
+    }
+}
+
+} // namespace
+
+#endif
