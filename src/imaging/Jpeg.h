@@ -19,20 +19,30 @@ public:
 };
 
 struct DecodeOptions {
-    // Decode at the smallest libjpeg DCT scale whose output still covers
-    // minWidth x minHeight (0 = full size).
+    // Decode at the smallest libjpeg DCT scale whose output, as shown (EXIF
+    // orientation applied), still covers minWidth x minHeight; never enlarged.
+    // A bound of 0 does not constrain; both 0 = full size.
     int minWidth = 0;
     int minHeight = 0;
     // Apply the EXIF orientation so the picture stands as the camera meant it.
     bool applyExifOrientation = true;
 };
 
+// Decodes a few rows at a time into the sink; grey, CMYK and YCCK files come
+// out as RGB too. A picture turned upside down or on its side by its EXIF
+// orientation is turned in memory before the first row goes out. finish() is
+// called only once the whole file has been read without error; after an
+// error the sink sees no further call.
 void decodeJpegFile(const std::string& path, RowSink& sink, const DecodeOptions& options = {});
 
-// Converts a JPEG file at full size into an uncompressed 24-bit BMP at bmpPath,
-// replacing it atomically. Besides the decode errors: Error("Cannot create
-// file \"<bmpPath>\". <system text>") and a clear error for pictures whose BMP
-// would not fit the format's 32-bit sizes (nothing is written then).
+// Converts a JPEG file at full size, EXIF orientation applied, into an
+// uncompressed 24-bit BMP at bmpPath, replacing it atomically. Memory stays a
+// few MiB whatever the size (about 12 MiB for pictures on their side).
+// Besides the decode errors: Error("Cannot create file \"<bmpPath>\". <system
+// text>"), also when a write or the final replacement fails, and
+// Error("The picture (<w> x <h>) is too large for a bitmap file") for
+// pictures whose BMP would not fit the format's 32-bit sizes (nothing is
+// written then).
 void convertJpegToBmp(const std::string& jpegPath, const std::string& bmpPath);
 
 } // namespace plimbury
