@@ -140,7 +140,7 @@ TEST_P(SimulatedYears, EveryDueChangeHappensOnTimeAndNoChannelStops)
     // Fine strides within a window around each month's first minute, long jumps between.
     const std::int64_t perUnit = config.unit == Unit::Minute ? 1 : config.unit == Unit::Hour ? 60 : 1440;
     const minutes halfWindow{config.unit == Unit::Day ? (2 * config.count + 2) * 1440
-                                                       : (3 * config.count + 2) * perUnit + 30};
+                                                       : (3 * config.count + 2) * perUnit + 5};
     const std::int64_t maxStride =
         config.unit == Unit::Minute ? std::max(1, config.count / 3) : config.unit == Unit::Hour ? 20 * config.count : 360;
     std::vector<Minutes> boundaries;
