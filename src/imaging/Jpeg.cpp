@@ -15,6 +15,9 @@ namespace {
 
 // Rows handed over at a time where the caller's memory is not the limit.
 constexpr int bandHeight = 16;
+// Stored rows turned at a time: each oriented row then receives whole cache
+// lines, which makes turning several times faster than with short bands.
+constexpr int transposeBand = 64;
 
 // A picture held in memory is refused beyond this (768 MiB of pixels), so a
 // damaged or hostile header cannot make us fill gigabytes before its data
@@ -26,6 +29,18 @@ void readExactly(JpegReader& reader, std::uint8_t* const* rows, int count)
     if (reader.readRows(rows, count) != count)
         throw std::logic_error("JpegReader: fewer rows than the picture has");
 }
+
+struct ScratchRows {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint8_t*> rows;
+
+    ScratchRows(int width, int count)
+        : bytes(static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(count))
+    {
+        for (int i = 0; i < count; ++i)
+            rows.push_back(bytes.data() + static_cast<std::size_t>(width) * 3 * static_cast<std::size_t>(i));
+    }
+};
 
 void chooseScale(JpegReader& reader, const DecodeOptions& options, int orientation)
 {
@@ -48,9 +63,9 @@ Picture decodeOriented(JpegReader& reader, int orientation)
     picture.rgb.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
     const std::size_t stride = static_cast<std::size_t>(picture.width) * 3;
     std::uint8_t* const base = picture.rgb.data();
-    std::vector<std::uint8_t*> rows(bandHeight);
 
     if (!swapsAxes(orientation)) {
+        std::vector<std::uint8_t*> rows(bandHeight);
         // Flips only: every stored row is decoded straight into its final place.
         for (int y = 0; y < h; y += bandHeight) {
             const int n = std::min(bandHeight, h - y);
@@ -65,13 +80,11 @@ Picture decodeOriented(JpegReader& reader, int orientation)
             }
         }
     } else {
-        std::vector<std::uint8_t> scratch(static_cast<std::size_t>(w) * 3 * bandHeight);
-        for (int i = 0; i < bandHeight; ++i)
-            rows[static_cast<std::size_t>(i)] = scratch.data() + static_cast<std::size_t>(w) * 3 * static_cast<std::size_t>(i);
-        for (int y = 0; y < h; y += bandHeight) {
-            const int n = std::min(bandHeight, h - y);
-            readExactly(reader, rows.data(), n);
-            placeTransposed(orientation, rows.data(), n, y, w, h, base, static_cast<std::ptrdiff_t>(stride), 0);
+        ScratchRows band(w, transposeBand);
+        for (int y = 0; y < h; y += transposeBand) {
+            const int n = std::min(transposeBand, h - y);
+            readExactly(reader, band.rows.data(), n);
+            placeTransposed(orientation, band.rows.data(), n, y, w, h, base, static_cast<std::ptrdiff_t>(stride), 0);
         }
     }
     reader.finish();
@@ -116,11 +129,7 @@ void convertTransposed(JpegReader& reader, BmpWriter& writer, int orientation)
     const BmpLayout& layout = writer.layout();      // layout.height == w
     const int stripColumns = static_cast<int>(
         std::clamp<std::size_t>(writer.bufferSize() / (static_cast<std::size_t>(w) * 3), 1, static_cast<std::size_t>(h)));
-    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(w) * 3 * bandHeight);
-    std::vector<std::uint8_t*> rows(bandHeight);
-    for (int i = 0; i < bandHeight; ++i)
-        rows[static_cast<std::size_t>(i)] = scratch.data() + static_cast<std::size_t>(w) * 3 * static_cast<std::size_t>(i);
-
+    ScratchRows band(w, transposeBand);
     for (int y = 0; y < h; y += stripColumns) {
         const int columns = std::min(stripColumns, h - y);
         const std::size_t stripStride = static_cast<std::size_t>(columns) * 3;
@@ -128,10 +137,10 @@ void convertTransposed(JpegReader& reader, BmpWriter& writer, int orientation)
         std::uint8_t* strip = writer.acquireBuffer();
         // Strip row r is file row r, which holds the picture's row w - 1 - r.
         std::uint8_t* topRow = strip + stripStride * static_cast<std::size_t>(w - 1);
-        for (int sub = 0; sub < columns; sub += bandHeight) {
-            const int n = std::min(bandHeight, columns - sub);
-            readExactly(reader, rows.data(), n);
-            placeTransposed(orientation, rows.data(), n, y + sub, w, h, topRow,
+        for (int sub = 0; sub < columns; sub += transposeBand) {
+            const int n = std::min(transposeBand, columns - sub);
+            readExactly(reader, band.rows.data(), n);
+            placeTransposed(orientation, band.rows.data(), n, y + sub, w, h, topRow,
                             -static_cast<std::ptrdiff_t>(stripStride), firstColumn);
         }
         BmpWriter::Placement p;
@@ -179,19 +188,16 @@ void decodeJpegFile(const std::string& path, RowSink& sink, const DecodeOptions&
     reader.start();
     const int w = reader.width();
     const int h = reader.height();
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(w) * 3 * bandHeight);
-    std::vector<std::uint8_t*> rows(bandHeight);
-    for (int i = 0; i < bandHeight; ++i)
-        rows[static_cast<std::size_t>(i)] = buffer.data() + static_cast<std::size_t>(w) * 3 * static_cast<std::size_t>(i);
+    ScratchRows band(w, bandHeight);
     sink.start(w, h);
     for (int y = 0; y < h; y += bandHeight) {
         const int n = std::min(bandHeight, h - y);
-        readExactly(reader, rows.data(), n);
+        readExactly(reader, band.rows.data(), n);
         if (mirrorsRows(orientation)) {
             for (int i = 0; i < n; ++i)
-                reversePixels(rows[static_cast<std::size_t>(i)], w);
+                reversePixels(band.rows[static_cast<std::size_t>(i)], w);
         }
-        sink.putRows(rows.data(), n);
+        sink.putRows(band.rows.data(), n);
     }
     // Damage after the last row fails here, before the sink completes.
     reader.finish();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace plimbury {
 
@@ -98,19 +99,18 @@ void placeTransposed(int orientation, const std::uint8_t* const* rows, int count
     // oriented row y = sx (5, 6) or storedWidth-1-sx (7, 8).
     const bool columnsReversed = orientation == 6 || orientation == 7;
     const bool rowsReversed = orientation == 7 || orientation == 8;
-    // Oriented row by oriented row, so each write run is `count` pixels long.
+    const int firstColumn = columnsReversed ? storedHeight - 1 - firstRow : firstRow;
+    const std::ptrdiff_t step = columnsReversed ? -3 : 3;
+    // A local copy: stores through byte pointers could otherwise change the
+    // caller's row pointers, as far as the compiler knows, and force reloads.
+    std::vector<const std::uint8_t*> from(rows, rows + count);
+    // Oriented row by oriented row, so each run of writes is `count` pixels long.
     for (int sx = 0; sx < storedWidth; ++sx) {
         const int y = rowsReversed ? storedWidth - 1 - sx : sx;
-        std::uint8_t* line = dest + y * destRowStride;
-        for (int i = 0; i < count; ++i) {
-            const int sy = firstRow + i;
-            const int x = columnsReversed ? storedHeight - 1 - sy : sy;
-            const std::uint8_t* from = rows[i] + 3 * static_cast<std::ptrdiff_t>(sx);
-            std::uint8_t* to = line + 3 * static_cast<std::ptrdiff_t>(x - destFirstColumn);
-            to[0] = from[0];
-            to[1] = from[1];
-            to[2] = from[2];
-        }
+        std::uint8_t* to = dest + y * destRowStride + 3 * static_cast<std::ptrdiff_t>(firstColumn - destFirstColumn);
+        const std::size_t offset = 3 * static_cast<std::size_t>(sx);
+        for (int i = 0; i < count; ++i, to += step)
+            std::memcpy(to, from[static_cast<std::size_t>(i)] + offset, 3);
     }
 }
 
