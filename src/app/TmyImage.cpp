@@ -1,7 +1,9 @@
 #include "app/TmyImage.h"
 
 #include <QCursor>
+#include <QCoreApplication>
 #include <QEnterEvent>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPixmap>
 
@@ -142,10 +144,22 @@ void TmyImage::pointerLeft()
 
 bool TmyImage::event(QEvent* event)
 {
-    // The hint text stays with the control while hints are off; only the switch decides.
-    if (event->type() == QEvent::ToolTip && !m_showHint) {
-        event->ignore();
-        return true;
+    if (event->type() == QEvent::ToolTip) {
+        // A lit picture shown under a resting pointer is not yet known to Qt
+        // as the control under it; its hint is the one the user is after.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QPoint inWindow = mapTo(window(), help->pos());
+        QWidget* top = window()->childAt(inWindow);
+        if (top && top != this && qobject_cast<TmyImage*>(top)) {
+            QHelpEvent forwarded(QEvent::ToolTip, top->mapFrom(window(), inWindow), help->globalPos());
+            QCoreApplication::sendEvent(top, &forwarded);
+            return true;
+        }
+        // The hint text stays with the control while hints are off; only the switch decides.
+        if (!m_showHint) {
+            event->ignore();
+            return true;
+        }
     }
     return QLabel::event(event);
 }

@@ -8,11 +8,13 @@
 
 #include <QGroupBox>
 #include <QCursor>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -79,6 +81,22 @@ TEST_F(Skin, EachPairLightsUnderThePointerAndGoesOutWhenItLeaves)
         EXPECT_TRUE(p.idle->isVisible()) << name;
         EXPECT_EQ(p.lit->toolTip(), QLatin1String(p.hint)) << name << ": the hint stays on";
     }
+}
+
+// Qt asks the control it last saw under the pointer for the hint; right after
+// lighting, that is still the idle picture, which answers with its lit twin's.
+TEST_F(Skin, TheHintShowsOnlyOnceLitEvenWhenAskedOfTheIdlePicture)
+{
+    const auto askHint = [&](TmyImage* control) {
+        const QPoint at = control->rect().center();
+        QHelpEvent help(QEvent::ToolTip, at, control->mapToGlobal(at));
+        QCoreApplication::sendEvent(control, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(askHint(form->myImage_faqb), QString());
+    pointTo(form->myImage_faqb);
+    EXPECT_EQ(askHint(form->myImage_faqb), QStringLiteral("Help!!!"));
+    QToolTip::hideText();
 }
 
 TEST_F(Skin, MovingStraightFromOneButtonToAnotherPutsTheFirstOut)

@@ -48,6 +48,15 @@ bool haveTool(const char* name)
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// The window under the pointer, as xdotool sees it.
+std::string windowUnderPointer()
+{
+    const std::string location = run("xdotool getmouselocation --shell");
+    std::smatch m;
+    static const std::regex pattern(R"(WINDOW=(\d+))");
+    return std::regex_search(location, m, pattern) ? m[1].str() : "";
+}
+
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
 };
@@ -230,6 +239,11 @@ TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
     const std::string inside = screenPixels(g.x + 100, g.y + 300, 1, 1);
     EXPECT_EQ(corner, behind);
     EXPECT_NE(inside, behind);
+    // ... and the pointer there is not over the window: clicks pass it by.
+    run("xdotool mousemove " + std::to_string(g.x + 82) + " " + std::to_string(g.y + 82));
+    EXPECT_NE(windowUnderPointer(), window);
+    run("xdotool mousemove " + std::to_string(g.x + 100) + " " + std::to_string(g.y + 300));
+    EXPECT_EQ(windowUnderPointer(), window);
 
     run("xdotool mousemove " + std::to_string(exitX + 29) + " " + std::to_string(exitY + 32));
     EXPECT_TRUE(waitFor(
