@@ -2,6 +2,7 @@
 
 #include "imaging/Jpeg.h"
 #include "platform/Error.h"
+#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "platform/Wallpaper.h"
 
@@ -73,6 +74,7 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
 void applyScreensaver(const std::string& entry, Store& store)
 {
     openDesktopKey(store)->write("SCRNSAVE.EXE", entry);
+    selectXScreenSaverProgram(entry);
 }
 
 } // namespace plimbury
