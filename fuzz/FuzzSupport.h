@@ -1,10 +1,12 @@
 #pragma once
 // Shared by the fuzz drivers: a scratch folder per process, and a failure that
-// libFuzzer records as a crash with the reason on stderr.
+// libFuzzer records as a crash with the reason on stderr. Built into the unit
+// tests to replay the corpora (PLIMBURY_FUZZ_REPLAY), a failure throws instead.
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -58,7 +60,11 @@ inline void clearScratch()
         std::fprintf(stderr, "]");
     }
     std::fprintf(stderr, "\n");
+#ifdef PLIMBURY_FUZZ_REPLAY
+    throw std::runtime_error(what);
+#else
     std::abort();
+#endif
 }
 
 inline std::string readAll(const std::filesystem::path& path)

@@ -3,14 +3,14 @@
 // value within the type. Any text either converts to the model's value or
 // fails with the model's message, for both widths.
 
+#include "FuzzSupport.h"
+
 #include "platform/Error.h"
 #include "project/NumberRule.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <string>
@@ -61,14 +61,6 @@ std::optional<__int128> modelValue(std::string_view text, __int128 lowest, __int
     return value;
 }
 
-[[noreturn]] void mismatch(const char* what, std::string_view text)
-{
-    std::fprintf(stderr, "%s for text of %zu bytes: '", what, text.size());
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fprintf(stderr, "'\n");
-    std::abort();
-}
-
 template <class Int, class Convert>
 void check(std::string_view text, Convert convert)
 {
@@ -76,17 +68,17 @@ void check(std::string_view text, Convert convert)
     try {
         const Int got = convert(text);
         if (!expected)
-            mismatch("converted, the model refuses", text);
+            plimbury::fuzz::failure("converted, the model refuses", text);
         if (__int128{got} != *expected)
-            mismatch("value differs from the model", text);
+            plimbury::fuzz::failure("value differs from the model", text);
     } catch (const plimbury::Error& e) {
         if (expected)
-            mismatch("refused, the model converts", text);
+            plimbury::fuzz::failure("refused, the model converts", text);
         // what() is a C string: a text with a NUL byte shows up to it.
         std::string message = "'" + std::string(text) + "' is not a valid integer value";
         message.resize(std::min(message.size(), message.find('\0')));
         if (e.what() != message)
-            mismatch("wrong message", text);
+            plimbury::fuzz::failure("wrong message", text);
     }
 }
 

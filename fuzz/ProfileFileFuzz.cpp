@@ -13,7 +13,7 @@
 #include "platform/Error.h"
 #include "platform/ProfileFile.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include "FuzzInput.h"
 
 #include <cstdint>
 #include <map>
@@ -81,15 +81,15 @@ bool refusedSection(std::string_view section)
 
 // Names worth colliding with: the project file's own, spelled several ways,
 // and the awkward ones.
-std::string pickName(FuzzedDataProvider& in)
+std::string pickName(plimbury::fuzz::FuzzInput& in)
 {
     static const char* const names[] = {
         "counttime", "CountTime", " counttime ", "switem", "sw0", "SW0", "sw_no", "swcount",
         "a", "A", "", " ", "\x1A", ";c", "[x", "x]", "a=b", "k ", "\"q\"",
     };
-    if (in.ConsumeBool())
-        return names[in.ConsumeIntegralInRange<std::size_t>(0, std::size(names) - 1)];
-    return in.ConsumeRandomLengthString(24);
+    if (in.flag())
+        return names[in.inRange(0, static_cast<int>(std::size(names)) - 1)];
+    return in.text(24);
 }
 
 struct Model {
@@ -118,20 +118,20 @@ void checkWritten(const ProfileFile& file, const Model& model, const char* when)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    FuzzedDataProvider in(data, size);
+    plimbury::fuzz::FuzzInput in(data, size);
     const std::filesystem::path path = plimbury::fuzz::scratchDir() / "project.lmv";
-    plimbury::fuzz::writeAll(path, in.ConsumeRandomLengthString(4096));
+    plimbury::fuzz::writeAll(path, in.text(4096));
 
     Model model;
     std::vector<std::pair<std::string, std::string>> probes;
     {
         ProfileFile file(path.string());
-        while (in.remaining_bytes() > 0) {
-            const int op = in.ConsumeIntegralInRange(0, 9);
+        while (in.remaining() > 0) {
+            const int op = in.inRange(0, 9);
             const std::string section = pickName(in);
             const std::string key = op == 8 ? std::string() : pickName(in);
             if (op <= 4) {
-                const std::string value = in.ConsumeBool() ? pickName(in) : in.ConsumeRandomLengthString(64);
+                const std::string value = in.flag() ? pickName(in) : in.text(64);
                 const bool dirtyBefore = file.dirty();
                 const std::string before = file.read(section, key);
                 try {

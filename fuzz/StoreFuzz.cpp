@@ -11,7 +11,7 @@
 #include "platform/Error.h"
 #include "platform/Store.h"
 
-#include <fuzzer/FuzzedDataProvider.h>
+#include "FuzzInput.h"
 
 #include <algorithm>
 #include <map>
@@ -54,34 +54,34 @@ bool storableValue(std::string_view name, std::string_view value)
         && written.find('=') == std::string_view::npos && !written.starts_with('[');
 }
 
-std::string pickPath(FuzzedDataProvider& in)
+std::string pickPath(plimbury::fuzz::FuzzInput& in)
 {
     static const char* const paths[] = {
         "software\\lumavuetest", "SOFTWARE\\LumaVueTest", "Control Panel\\Desktop", " x ", "\t", "a]", "",
     };
-    if (in.ConsumeBool())
-        return paths[in.ConsumeIntegralInRange<std::size_t>(0, std::size(paths) - 1)];
-    return in.ConsumeRandomLengthString(16);
+    if (in.flag())
+        return paths[in.inRange(0, static_cast<int>(std::size(paths)) - 1)];
+    return in.text(16);
 }
 
-std::string pickName(FuzzedDataProvider& in)
+std::string pickName(plimbury::fuzz::FuzzInput& in)
 {
     static const char* const names[] = {
         "settime_selected", "SETTIME_SELECTED", "Wallpaper", "SCRNSAVE.EXE", "", " n", "=", "[n",
     };
-    if (in.ConsumeBool())
-        return names[in.ConsumeIntegralInRange<std::size_t>(0, std::size(names) - 1)];
-    return in.ConsumeRandomLengthString(16);
+    if (in.flag())
+        return names[in.inRange(0, static_cast<int>(std::size(names)) - 1)];
+    return in.text(16);
 }
 
-std::string pickValue(FuzzedDataProvider& in)
+std::string pickValue(plimbury::fuzz::FuzzInput& in)
 {
     static const char* const values[] = {
         "", " ", "\"\"", "\"quoted\"", "'x'", "trailing ", " leading", "\x1A", "\"", "a\"b\"", "C:\\p q\\r.jpg",
     };
-    if (in.ConsumeBool())
-        return values[in.ConsumeIntegralInRange<std::size_t>(0, std::size(values) - 1)];
-    return in.ConsumeRandomLengthString(48);
+    if (in.flag())
+        return values[in.inRange(0, static_cast<int>(std::size(values)) - 1)];
+    return in.text(48);
 }
 
 } // namespace
@@ -90,11 +90,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     plimbury::fuzz::clearScratch();
     const std::filesystem::path dir = plimbury::fuzz::scratchDir();
-    FuzzedDataProvider in(data, size);
-    if (in.ConsumeBool())
-        plimbury::fuzz::writeAll(dir / "HKEY_LOCAL_MACHINE.ini", in.ConsumeRandomLengthString(1024));
-    if (in.ConsumeBool())
-        plimbury::fuzz::writeAll(dir / "HKEY_CURRENT_USER.ini", in.ConsumeRandomLengthString(1024));
+    plimbury::fuzz::FuzzInput in(data, size);
+    if (in.flag())
+        plimbury::fuzz::writeAll(dir / "HKEY_LOCAL_MACHINE.ini", in.text(1024));
+    if (in.flag())
+        plimbury::fuzz::writeAll(dir / "HKEY_CURRENT_USER.ini", in.text(1024));
 
     // (root, folded path) -> the path as opened; (root, folded path, folded
     // name) -> the names as written and the value.
@@ -106,9 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::map<std::tuple<int, std::string>, std::string> opened;
     std::map<std::tuple<int, std::string, std::string>, Written> values;
 
-    while (in.remaining_bytes() > 0) {
+    while (in.remaining() > 0) {
         const auto store = plimbury::makeFileStore(dir.string());
-        const Root root = in.ConsumeBool() ? Root::LocalMachine : Root::CurrentUser;
+        const Root root = in.flag() ? Root::LocalMachine : Root::CurrentUser;
         const std::string path = pickPath(in);
         const auto key = store->openKey(root, path);
         if (!key) {
@@ -120,11 +120,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             failure("openKey accepted a path no section can hold", path);
         opened[{static_cast<int>(root), fold(path)}] = path;
 
-        const int ops = in.ConsumeIntegralInRange(1, 4);
+        const int ops = in.inRange(1, 4);
         for (int i = 0; i < ops; ++i) {
             const std::string name = pickName(in);
             const auto known = values.find({static_cast<int>(root), fold(path), fold(name)});
-            if (in.ConsumeBool()) {
+            if (in.flag()) {
                 const std::string value = pickValue(in);
                 try {
                     key->write(name, value);
