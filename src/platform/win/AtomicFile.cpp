@@ -229,13 +229,17 @@ void AtomicFile::commit()
                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
         SetFileAttributesA(m_temp.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
     }
-    // A reader that opened the target without FILE_SHARE_DELETE (a virus
-    // scanner, an indexer) blocks the replacement for a moment.
+    // While any program has the target open (a virus scanner, an indexer,
+    // an editor reading it), whatever its sharing, the name cannot be
+    // replaced: such holds are usually brief, so try for about a second. A
+    // read-only target was refused at the start, so a denial here is a hold.
     for (int attempt = 0;; ++attempt) {
         if (MoveFileExA(m_temp.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
             break;
         const DWORD error = GetLastError();
-        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt >= 20)
+        const bool held =
+            error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+        if (!held || attempt >= 20)
             fail(win::errnoFromWin32(error));
         Sleep(50);
     }
