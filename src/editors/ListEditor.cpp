@@ -86,7 +86,7 @@ void ListEditor::BitBtn1Click()
     if (picked.empty())
         return;
     FileListBox2->addLine(picked);
-    Label1->setText(QString::number(FileListBox2->lineCount()));
+    showCount();
 }
 
 void ListEditor::BitBtn2Click()
@@ -101,7 +101,13 @@ void ListEditor::BitBtn2Click()
         FileListBox2->clearSelection();
         FileListBox2->setCurrentRow(-1);
     }
+    showCount();
+}
+
+void ListEditor::showCount()
+{
     Label1->setText(QString::number(FileListBox2->lineCount()));
+    Label1->adjustSize();
 }
 
 void ListEditor::BitBtn3Click()

@@ -3,6 +3,8 @@
 // browsing chain (drive, folder, the folder's matching files), the chosen
 // list with Add, Del and OK, and the placement over the main window.
 
+#include "editors/EditorErrors.h"
+
 #include <QWidget>
 
 #include <string>
@@ -51,12 +53,12 @@ protected:
     void onEvent(Sender* sender, Signal signal, Handler handler);
 
 private:
+    void showCount();
+
     QWidget* m_mainWindow;
     SortedListBox* m_mainList;
     QWidget* m_partner = nullptr;
 };
-
-#include "editors/EditorErrors.h"
 
 template <typename Sender, typename Signal, typename Handler>
 void ListEditor::onEvent(Sender* sender, Signal signal, Handler handler)
