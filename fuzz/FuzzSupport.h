@@ -18,7 +18,7 @@ namespace plimbury::fuzz {
 // A fresh folder for this process, on a memory file system when there is one:
 // every flush syncs, and a disk would make each run hundreds of times slower.
 // $PLIMBURY_FUZZ_DIR chooses another parent.
-inline const std::filesystem::path& scratchDir()
+inline const std::filesystem::path& scratchRoot()
 {
     static const std::filesystem::path dir = [] {
         std::filesystem::path parent;
@@ -32,18 +32,20 @@ inline const std::filesystem::path& scratchDir()
         std::filesystem::create_directories(d);
         std::atexit([] {
             std::error_code ec;
-            std::filesystem::remove_all(scratchDir(), ec);
+            std::filesystem::remove_all(scratchRoot(), ec);
         });
         return d;
     }();
     return dir;
 }
 
-// Empties the scratch folder between runs.
-inline void clearScratch()
+// The driver's own folder in it, emptied.
+inline std::filesystem::path freshScratch(const char* driver)
 {
-    for (const auto& entry : std::filesystem::directory_iterator(scratchDir()))
-        std::filesystem::remove_all(entry.path());
+    const std::filesystem::path dir = scratchRoot() / driver;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
 }
 
 [[noreturn]] inline void failure(const char* what, std::string_view detail = {})

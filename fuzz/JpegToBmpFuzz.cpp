@@ -95,7 +95,7 @@ std::pair<std::uint32_t, std::uint32_t> checkBitmap(const std::string& bmp)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::filesystem::path dir = plimbury::fuzz::scratchDir();
+    const std::filesystem::path dir = plimbury::fuzz::freshScratch("jpeg");
     const std::filesystem::path jpeg = dir / "picture.jpg";
     const std::filesystem::path bmp = dir / "lumavue.bmp";
     const std::string previous = "the previous wallpaper";

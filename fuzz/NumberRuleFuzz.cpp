@@ -19,7 +19,7 @@
 namespace {
 
 // nullopt: not a number, or not within [lowest, highest].
-std::optional<__int128> modelValue(std::string_view text, __int128 lowest, __int128 highest)
+std::optional<std::int64_t> modelValue(std::string_view text, std::int64_t lowest, std::int64_t highest)
 {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -38,8 +38,9 @@ std::optional<__int128> modelValue(std::string_view text, __int128 lowest, __int
     }
     if (i == text.size())
         return std::nullopt;
-    const __int128 cap = __int128{1} << 70;   // far beyond any 64-bit value
-    __int128 magnitude = 0;
+    // The magnitude, saturated far beyond any 64-bit value.
+    constexpr std::uint64_t cap = std::uint64_t{1} << 63;
+    std::uint64_t magnitude = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         unsigned digit = 99;
@@ -51,14 +52,18 @@ std::optional<__int128> modelValue(std::string_view text, __int128 lowest, __int
             digit = static_cast<unsigned>(c - 'A' + 10);
         if (digit >= base)
             return std::nullopt;
-        magnitude = magnitude * base + digit;
-        if (magnitude > cap)
-            magnitude = cap;
+        if (magnitude > (std::numeric_limits<std::uint64_t>::max() - digit) / base)
+            magnitude = cap + 1;
+        else
+            magnitude = std::min(magnitude * base + digit, cap + 1);
     }
-    const __int128 value = negative ? -magnitude : magnitude;
-    if (value < lowest || value > highest)
+    // -lowest as a magnitude: one more than highest's.
+    const std::uint64_t limit = negative ? static_cast<std::uint64_t>(-(lowest + 1)) + 1 : static_cast<std::uint64_t>(highest);
+    if (magnitude > limit)
         return std::nullopt;
-    return value;
+    if (!negative)
+        return static_cast<std::int64_t>(magnitude);
+    return magnitude == cap ? lowest : -static_cast<std::int64_t>(magnitude);
 }
 
 template <class Int, class Convert>
@@ -69,7 +74,7 @@ void check(std::string_view text, Convert convert)
         const Int got = convert(text);
         if (!expected)
             plimbury::fuzz::failure("converted, the model refuses", text);
-        if (__int128{got} != *expected)
+        if (std::int64_t{got} != *expected)
             plimbury::fuzz::failure("value differs from the model", text);
     } catch (const plimbury::Error& e) {
         if (expected)

@@ -119,7 +119,7 @@ void checkWritten(const ProfileFile& file, const Model& model, const char* when)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     plimbury::fuzz::FuzzInput in(data, size);
-    const std::filesystem::path path = plimbury::fuzz::scratchDir() / "project.lmv";
+    const std::filesystem::path path = plimbury::fuzz::freshScratch("profile") / "project.lmv";
     plimbury::fuzz::writeAll(path, in.text(4096));
 
     Model model;

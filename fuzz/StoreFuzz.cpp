@@ -88,8 +88,7 @@ std::string pickValue(plimbury::fuzz::FuzzInput& in)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    plimbury::fuzz::clearScratch();
-    const std::filesystem::path dir = plimbury::fuzz::scratchDir();
+    const std::filesystem::path dir = plimbury::fuzz::freshScratch("store");
     plimbury::fuzz::FuzzInput in(data, size);
     if (in.flag())
         plimbury::fuzz::writeAll(dir / "HKEY_LOCAL_MACHINE.ini", in.text(1024));

@@ -1,0 +1,31 @@
+#pragma once
+// Helpers of the reliability tests: pictures made by libjpeg itself, a desktop
+// that only records what it was handed, and a look at the process's memory.
+
+#include "platform/Wallpaper.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plimbury::test {
+
+// A baseline JPEG of a smooth pattern that `seed` varies.
+std::string makeJpeg(int width, int height, int seed);
+
+// Records every hand-over instead of changing a desktop.
+class RecordingWallpaper final : public Wallpaper {
+public:
+    void setDesktopWallpaper(const std::string& path) override { handed.push_back(path); }
+    std::vector<std::string> handed;
+};
+
+// Bytes held through operator new that are not yet deleted (this program,
+// all threads); counted by the replacement in ReliabilitySupport.cpp.
+std::int64_t liveHeapBytes();
+
+// The files in a folder, hidden ones included, by name.
+std::vector<std::string> filesIn(const std::string& folder);
+
+} // namespace plimbury::test
