@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QRadioButton>
 #include <QShowEvent>
 #include <QWindow>
@@ -77,7 +78,11 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
-    setAutoFillBackground(true);
+    // Outside its rounded region the window is see-through: X11 cuts it to
+    // the mask, but Wayland only stops input there and would still draw the
+    // rest of the rectangle (paintEvent fills the region alone).
+    setAttribute(Qt::WA_TranslucentBackground, true);
+    setAutoFillBackground(false);
     // Hints also while another window has the focus: a window started for the
     // tray, or one shown again from it, is often not the active one.
     setAttribute(Qt::WA_AlwaysShowToolTips, true);
@@ -143,6 +148,7 @@ void TForm1::createControls()
     // Creation order is stacking order: the background first, then each idle
     // picture with its lit twin above it.
     Image_bg = makePicture("Image_bg", skin::picture("Image_bg"), 71, 79);
+    Image_bg->setMask(windowRegion().translated(-Image_bg->pos()));
 
     struct Pair {
         TmyImage** idle;
@@ -409,6 +415,13 @@ void TForm1::showEvent(QShowEvent* event)
         return;
     windowsystem::keepOffTaskbar(this);
     dialogs::guarded(this, [this] { FormShow(); });
+}
+
+void TForm1::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setClipRegion(windowRegion());
+    painter.fillRect(rect(), palette().color(QPalette::Window));
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
