@@ -1,7 +1,7 @@
 // One rotation tick at rest (nothing due) on a project of 5,000 wallpapers and
-// 5,000 screen savers, as the program runs it every second: with the parse of
-// the project file kept while the file is unchanged, and with the file parsed
-// on every tick. Prints the time per tick, the ratio, and the share of one
+// 5,000 screen savers, as the program runs it every second: with the schedule
+// keys kept while the project file is unchanged, and with the file parsed on
+// every tick. Prints the time per tick, the ratio, and the share of one
 // core that one tick a second costs. A due tick (apply step doing nothing,
 // the file rewritten) is timed too, for scale.
 
@@ -63,7 +63,7 @@ int main()
                                 saverFirst, at);
     };
 
-    // Kept parse.
+    // Keys kept.
     RotationEngine engine;
     bool wallFirst = true, saverFirst = true;
     tickBoth(engine, wallFirst, saverFirst, now);
@@ -97,7 +97,7 @@ int main()
 
     std::printf("project: %d wallpapers, %d screen savers, %ju bytes\n", kEntries, kEntries,
                 static_cast<std::uintmax_t>(std::filesystem::file_size(path)));
-    std::printf("tick at rest, parse kept:      %9.2f us  (%ju parse for %d ticks)\n", kept * 1e6,
+    std::printf("tick at rest, keys kept:       %9.2f us  (%ju parse for %d ticks)\n", kept * 1e6,
                 static_cast<std::uintmax_t>(parses), keptTicks + 2);
     std::printf("tick at rest, parsed each time: %8.2f us\n", parsed * 1e6);
     std::printf("ratio parsed/kept:             %9.0fx\n", parsed / kept);

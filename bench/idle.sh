@@ -18,7 +18,7 @@ set -euo pipefail
 
 BIN=$(readlink -f "${1:-build/bin/plimbury}")
 MEASURE=${IDLE_SECONDS:-60}
-ENTRIES=5000
+ENTRIES=${IDLE_ENTRIES:-5000}
 [ -x "$BIN" ] || { echo "no program at $BIN (build the plimbury target first)" >&2; exit 2; }
 command -v Xvfb >/dev/null || { echo "Xvfb is needed (apt-get install xvfb)" >&2; exit 2; }
 
@@ -93,6 +93,7 @@ t1=$(date +%s.%N); c1=$(cpu_ticks); n1=$(cpu_ns)
 alive || { echo "the program ended while at rest" >&2; exit 1; }
 rss=$(status_kib VmRSS)
 hwm=$(status_kib VmHWM)
+rss_parts="heap and other private memory $(status_kib RssAnon) KiB, mapped files (libraries, fonts) $(status_kib RssFile) KiB, shared $(status_kib RssShmem) KiB"
 after_sum=$(sha256sum "$PROJECT" | cut -d' ' -f1)
 
 cpu_percent=$(awk -v c=$((c1 - c0)) -v hz="$hz" -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", c / hz / (b - a) * 100 }')
@@ -107,7 +108,7 @@ sed -i "s/^setup_sw_minute=.*\r\$/setup_sw_minute=${now_stamp}\r/" "$PROJECT"
 rotated=no
 for _ in $(seq 1 20); do
     sleep 0.5
-    if grep -q $'^sw_no=1\r$' "$PROJECT" &&
+    if grep -q "^sw_no=$((1 % ENTRIES))"$'\r$' "$PROJECT" &&
         grep -qi 'IMG_000000_beach.bmp' "$PLIMBURY_REGISTRY/HKEY_CURRENT_USER.ini" 2>/dev/null; then
         rotated=yes
         break
@@ -121,6 +122,7 @@ printf 'cpu over %.1f s: %s%% of one core  (%d ticks of 1/%d s)   target <= 0.1%
     "$(verdict "$cpu_percent" 0.1)"
 printf 'cpu by the scheduler'"'"'s clock: %s%% of one core (%.1f ms)\n' "$ns_percent" "$(awk -v n=$((n1 - n0)) 'BEGIN { print n / 1e6 }')"
 printf 'resident: %s MiB (peak %s MiB)   target <= 50 MiB  %s\n' "$rss_mib" "$hwm_mib" "$(verdict "$rss_mib" 50)"
+echo "  of which: $rss_parts"
 echo "project file unchanged while at rest: $unchanged"
 echo "wallpaper changed after the file was edited from outside: $rotated"
 [ "$unchanged" = yes ] && [ "$rotated" = yes ]

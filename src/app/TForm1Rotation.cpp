@@ -13,6 +13,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -74,6 +79,7 @@ void rotationTick(TForm1& window, ChannelSide side)
         return;
     }
 
+    const std::uint64_t parsesBefore = runtime.engine.files.parseCount();
     plimbury::TickResult result;
     if (side == WallpaperSide) {
         const plimbury::IntervalGroup interval = intervalOf(window.Edit1, window.Edit2, window.Edit3);
@@ -93,6 +99,14 @@ void rotationTick(TForm1& window, ChannelSide side)
                                                  {window.FileListBox2->lines(), interval, apply},
                                                  window.m_screensaverFirstTick, services.clock->now());
     }
+
+#ifdef __GLIBC__
+    // The parse of a large project leaves its memory in the allocator's free
+    // lists, scattered between the lists' long-lived strings; the program then
+    // rests for hours, so the free pages go back to the system.
+    if (runtime.engine.files.parseCount() != parsesBefore)
+        malloc_trim(0);
+#endif
 
     // Before the report: its modal loop must find the turn already passed on.
     if (result.handOver)

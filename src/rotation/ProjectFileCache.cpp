@@ -37,24 +37,62 @@ ProjectFileCache::Identity ProjectFileCache::identify(const std::string& path)
     return id;
 }
 
-ProfileFile& ProjectFileCache::open(const std::string& path)
+ScheduleAccess ProjectFileCache::open(const std::string& path)
 {
-    // Looked at before parsing: a change between the two makes the next
-    // open() parse again instead of keeping a stale parse.
+    // Looked at before any parse: a change between the two makes the next
+    // tick parse again instead of keeping stale values.
     const Identity now = identify(path);
-    if (!m_file || path != m_path || !(now == m_identity)) {
-        m_file.reset();
-        m_file.emplace(path);
+    if (!m_valid || path != m_path || !(now == m_identity)) {
+        m_values.clear();
         m_path = path;
         m_identity = now;
-        ++m_parses;
+        m_valid = true;
     }
-    return *m_file;
+    return ScheduleAccess(*this, path);
 }
 
 void ProjectFileCache::forget()
 {
-    m_file.reset();
+    m_valid = false;
+    m_values.clear();
+}
+
+ProfileFile& ScheduleAccess::file()
+{
+    if (!m_file) {
+        m_file.emplace(m_path);
+        ++m_cache.m_parses;
+        if (!m_written && m_cache.m_valid) {
+            for (const std::string& key : m_cache.m_keptKeys)
+                m_cache.m_values.try_emplace(key, m_file->read(kScheduleSection, key));
+        }
+    }
+    return *m_file;
+}
+
+std::string ScheduleAccess::read(const std::string& key)
+{
+    if (!m_written && m_cache.m_valid) {
+        if (const auto kept = m_cache.m_values.find(key); kept != m_cache.m_values.end())
+            return kept->second;
+    }
+    std::string value = file().read(kScheduleSection, key);
+    if (!m_written && m_cache.m_valid)
+        m_cache.m_values.emplace(key, value);
+    return value;
+}
+
+void ScheduleAccess::write(const std::string& key, const std::string& value)
+{
+    file().write(kScheduleSection, key, value);
+    m_written = true;
+    m_cache.forget();
+}
+
+void ScheduleAccess::flush()
+{
+    if (m_file && m_file->dirty())
+        m_file->flush();
 }
 
 } // namespace plimbury

@@ -36,7 +36,7 @@ bool allEmpty(const std::vector<std::string>& lines)
     return true;
 }
 
-void unitStep(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, Unit unit,
+void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, Unit unit,
               const std::string& countText, const StoredSchedule& stored, bool& firstTick,
               const LocalTime& now)
 {
@@ -48,7 +48,7 @@ void unitStep(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& in
         // than a whole interval can come from a clock set back.
         if (isTooFarAhead(unit, count, stored.dueStamp, stored.dueDay, now)) {
             const std::string& key = unit == Unit::Day ? keys.dueDay : keys.dueStamp;
-            file.write(kScheduleSection, key, resyncText(unit, keys, now));
+            file.write(key, resyncText(unit, keys, now));
         }
         firstTick = false;
     }
@@ -61,7 +61,7 @@ void unitStep(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& in
     if (lines.empty())
         return;
 
-    std::int32_t index = toInt32(file.read(kScheduleSection, keys.index));
+    std::int32_t index = toInt32(file.read(keys.index));
     if (index < 0 || static_cast<std::size_t>(index) >= lines.size())
         index = 0;
     const std::string& entry = lines[static_cast<std::size_t>(index)];
@@ -71,20 +71,20 @@ void unitStep(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& in
         // A list of nothing but empty lines has nothing to apply, like an
         // empty one; writing the index every turn would only wear the file.
         if (!allEmpty(lines))
-            file.write(kScheduleSection, keys.index, std::to_string(next));
+            file.write(keys.index, std::to_string(next));
         return;
     }
 
     input.apply(entry);
 
-    file.write(kScheduleSection, keys.index, std::to_string(next));
+    file.write(keys.index, std::to_string(next));
     const std::string due = nextDue(unit, count, now);
     if (unit == Unit::Day) {
-        file.write(kScheduleSection, keys.dueDay, due);
+        file.write(keys.dueDay, due);
     } else {
-        file.write(kScheduleSection, keys.dueStamp, due);
+        file.write(keys.dueStamp, due);
         if (unit == Unit::Minute && keys.minuteAlsoWritesDueDay)
-            file.write(kScheduleSection, keys.dueDay, due);
+            file.write(keys.dueDay, due);
     }
 }
 
@@ -100,17 +100,28 @@ ChannelKeys screensaverChannelKeys()
     return ChannelKeys{"screensaver_setup_sw_minute", "screensaver_setup_swminute", "ss_no", true, false};
 }
 
-void runTick(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
+std::vector<std::string> keptScheduleKeys()
+{
+    std::vector<std::string> keys;
+    for (const ChannelKeys& channel : {wallpaperChannelKeys(), screensaverChannelKeys()}) {
+        keys.push_back(channel.dueStamp);
+        keys.push_back(channel.dueDay);
+        keys.push_back(channel.index);
+    }
+    return keys;
+}
+
+void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
              const LocalTime& now)
 {
     StoredSchedule stored;
-    const std::string dueStampText = file.read(kScheduleSection, keys.dueStamp);
+    const std::string dueStampText = file.read(keys.dueStamp);
     stored.dueStamp = dueStampText.empty() ? 0 : toInt64(dueStampText);
     // The screen-saver channel keeps a whole stamp here in the minute unit,
     // hence 64 bits.
-    stored.dueDay = toInt64(file.read(kScheduleSection, keys.dueDay));
+    stored.dueDay = toInt64(file.read(keys.dueDay));
     // Only checked here; the unit step reads it again when it needs it.
-    toInt32(file.read(kScheduleSection, keys.index));
+    toInt32(file.read(keys.index));
 
     constexpr std::array<Unit, 3> units{Unit::Minute, Unit::Hour, Unit::Day};
     for (const Unit unit : units) {
@@ -137,24 +148,16 @@ TickResult RotationChannel::tick(ProjectFileCache& files, const std::string& pro
 {
     TickResult result;
     try {
-        ProfileFile& file = files.open(projectPath);
+        ScheduleAccess file = files.open(projectPath);
         std::exception_ptr stopped;
         try {
             runTick(file, m_keys, input, firstTick, now);
         } catch (...) {
             stopped = std::current_exception();
         }
-        if (file.dirty()) {
-            // Whatever happens to the flush, the parse no longer matches the
-            // disk: forget it once the flush is over.
-            try {
-                file.flush();
-            } catch (...) {
-                files.forget();
-                throw; // a refused write is the first failure the user should read
-            }
-            files.forget();
-        }
+        // What was written before a failure stays written; a refused write is
+        // then the first failure the user should read.
+        file.flush();
         if (stopped)
             std::rethrow_exception(stopped);
     } catch (const std::exception& e) {

@@ -21,7 +21,6 @@
 //     or after it cleared and came back.
 
 #include "platform/Clock.h"
-#include "platform/ProfileFile.h"
 #include "project/ProjectCommands.h"
 #include "rotation/ProjectFileCache.h"
 
@@ -31,8 +30,6 @@
 #include <vector>
 
 namespace plimbury {
-
-inline constexpr const char* kScheduleSection = "counttime";
 
 struct ChannelKeys {
     std::string dueStamp;   // next due time, minute and hour units
@@ -48,6 +45,8 @@ struct ChannelKeys {
 
 ChannelKeys wallpaperChannelKeys();    // setup_sw_minute, setup_swminute, sw_no
 ChannelKeys screensaverChannelKeys();  // screensaver_setup_sw_minute, screensaver_setup_swminute, ss_no
+// The keys of both channels: what the project file cache keeps.
+std::vector<std::string> keptScheduleKeys();
 
 // Makes one entry current on the desktop; throws Error with the user's text.
 using ApplyStep = std::function<void(const std::string& entry)>;
@@ -58,12 +57,12 @@ struct ChannelInput {
     const ApplyStep& apply;
 };
 
-// One tick against an opened project file: reads and writes go to `file` in
-// memory, the caller flushes. `firstTick` is cleared by the first unit step.
+// One tick against the project file: reads and writes go to `file` (in
+// memory until the caller flushes). `firstTick` is cleared by the first unit step.
 // Throws Error("'<text>' is not a valid integer value") for a key or box text
 // that must be a number and is not, and whatever the apply step throws;
 // what was written before stays written.
-void runTick(ProfileFile& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
+void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
              const LocalTime& now);
 
 // Lets a failure through the first time it is seen, and again only after its
@@ -89,9 +88,10 @@ class RotationChannel {
 public:
     explicit RotationChannel(ChannelKeys keys) : m_keys(std::move(keys)) {}
 
-    // Opens the project file through `files` (one parse at most), runs the
-    // tick, and writes what it changed to disk at the end of the tick, or
-    // where it stopped on an error. Never throws.
+    // Opens the project file through `files` (one parse at most, none when
+    // the file is unchanged and nothing is written), runs the tick, and writes
+    // what it changed to disk at the end of the tick, or where it stopped on
+    // an error. Never throws.
     TickResult tick(ProjectFileCache& files, const std::string& projectPath, const ChannelInput& input,
                     bool& firstTick, const LocalTime& now);
 
@@ -103,9 +103,9 @@ private:
 };
 
 // Everything the rotation keeps while the program runs: both channels share
-// the parse of the project file.
+// what is kept of the project file.
 struct RotationEngine {
-    ProjectFileCache files;
+    ProjectFileCache files{keptScheduleKeys()};
     RotationChannel wallpaper{wallpaperChannelKeys()};
     RotationChannel screensaver{screensaverChannelKeys()};
 };

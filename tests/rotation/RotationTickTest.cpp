@@ -292,7 +292,7 @@ TEST(ProjectFileCache, ParsesOnlyWhenTheFileChanged)
     test::TempDir dir;
     const std::string path = dir.file("show.lmv");
     test::writeFile(path, projectText(kWallDueAt1025));
-    ProjectFileCache files;
+    ProjectFileCache files(keptScheduleKeys());
     RotationChannel wallpaper(wallpaperChannelKeys());
     RotationChannel screensaver(screensaverChannelKeys());
     std::vector<std::string> applied;
