@@ -1,0 +1,102 @@
+#include "app/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace {
+
+QString defaultFolder()
+{
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return folder.isEmpty() ? QDir::tempPath() : folder;
+}
+
+constexpr char kShow[] = "show\n";
+
+} // namespace
+
+SingleInstance::SingleInstance(const QString& folder, QObject* parent)
+    : QObject(parent)
+    , m_folder(folder.isEmpty() ? defaultFolder() : folder)
+    , m_lock(m_folder + QStringLiteral("/plimbury.lock"))
+{
+    // Only a dead owner makes a lock stale, never its age: the copy in the
+    // tray runs for weeks.
+    m_lock.setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::lockPath() const
+{
+    return m_folder + QStringLiteral("/plimbury.lock");
+}
+
+QString SingleInstance::socketPath() const
+{
+    return m_folder + QStringLiteral("/plimbury.socket");
+}
+
+bool SingleInstance::start(const QStringList& arguments)
+{
+    if (m_lock.tryLock(0)) {
+        acceptConnections();
+        return true;
+    }
+    if (m_lock.error() != QLockFile::LockFailedError)
+        return true;
+    if (!arguments.contains(QStringLiteral("/TRAY")))
+        askRunningCopyToShow();
+    return false;
+}
+
+void SingleInstance::acceptConnections()
+{
+    // Whoever holds the lock owns the socket's name: a socket file still
+    // there was left by a copy that died.
+    QLocalServer::removeServer(socketPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(socketPath()))
+        return;   // later copies still end; they just cannot bring the window up
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* peer = m_server->nextPendingConnection()) {
+            connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+            const auto readRequest = [this, peer] {
+                if (!peer->canReadLine())
+                    return;
+                const QByteArray request = peer->readLine();
+                peer->disconnectFromServer();
+                if (request == kShow)
+                    emit showRequested();
+            };
+            connect(peer, &QLocalSocket::readyRead, this, readRequest);
+            readRequest();
+        }
+    });
+}
+
+bool SingleInstance::askRunningCopyToShow()
+{
+    // The running copy may have taken the lock a moment ago and not be
+    // listening yet.
+    const QDeadlineTimer deadline(3000);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(500)) {
+            socket.write(kShow);
+            const bool sent = socket.waitForBytesWritten(1000);
+            socket.disconnectFromServer();
+            if (socket.state() != QLocalSocket::UnconnectedState)
+                socket.waitForDisconnected(1000);
+            return sent;
+        }
+        QThread::msleep(100);
+    }
+    return false;
+}

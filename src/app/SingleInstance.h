@@ -1,0 +1,45 @@
+#pragma once
+// One running copy per user. The first copy holds a lock file in the runtime
+// folder and listens on a local socket beside it; a later copy finds the lock
+// taken, asks the running copy to show its window (unless it was started with
+// /TRAY, as at log-on, when it just ends) and ends with exit status 0, so no
+// second rotation ever runs on the same project file. A lock left by a copy
+// that died is recovered: the lock names its process, which no longer runs.
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QLocalServer;
+
+class SingleInstance : public QObject {
+    Q_OBJECT
+public:
+    // `folder` holds plimbury.lock and plimbury.socket; empty means the
+    // runtime folder (XDG_RUNTIME_DIR, else Qt's private fallback).
+    explicit SingleInstance(const QString& folder = QString(), QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // Once, at start, with the command-line arguments (program name excluded).
+    // True: this is the running copy from now on (also when the folder cannot
+    // hold a lock: running unguarded beats not running). False: another copy
+    // runs, and has been asked to show its window unless `arguments` hold
+    // "/TRAY"; the caller ends with exit status 0.
+    bool start(const QStringList& arguments);
+
+    QString lockPath() const;
+    QString socketPath() const;
+
+signals:
+    // A later copy asked for the window.
+    void showRequested();
+
+private:
+    void acceptConnections();
+    bool askRunningCopyToShow();
+
+    QString m_folder;
+    QLockFile m_lock;
+    QLocalServer* m_server = nullptr;
+};
