@@ -242,6 +242,23 @@ TEST(Tick, WritesBeforeAFailureReachTheDisk)
     EXPECT_FALSE(firstTick);
 }
 
+TEST(Tick, EachEnabledUnitSeesTheWritesOfTheOneBefore)
+{
+    // Minute and hour box both enabled and both due: two entries in one tick.
+    ChannelRig rig(false);
+    test::writeFile(rig.path, projectText(kWallDueAt1025));
+    IntervalGroup group = interval(Unit::Minute, "5");
+    group.enabled[1] = true;
+    group.texts[1] = "1";
+    bool firstTick = false;
+    // The first tick keeps the values; the second is served from them until it writes.
+    rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, 0));
+    rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, 25));
+    EXPECT_EQ(rig.applied, kTwo);
+    EXPECT_EQ(readKey(rig.path, "sw_no"), "0");
+    EXPECT_EQ(readKey(rig.path, "setup_sw_minute"), "2403141125"); // the hour unit wrote last
+}
+
 TEST(Tick, AFailureIsReportedOnceUntilItChangesOrClears)
 {
     ChannelRig rig(false);
