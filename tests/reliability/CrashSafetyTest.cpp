@@ -11,7 +11,6 @@
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
-#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -133,15 +132,6 @@ std::chrono::microseconds cycleTime(const std::function<void(int)>& step, int co
     return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start) / count;
 }
 
-// A kill is survived by the rename alone, not by the sync, so the folder may
-// as well be in memory: a disk makes every cycle wait for it.
-std::unique_ptr<test::TempDir> memoryTempDir()
-{
-    const bool inMemory = std::filesystem::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0;
-    test::ScopedEnv tmp("TMPDIR", inMemory ? "/dev/shm" : std::getenv("TMPDIR"));
-    return std::make_unique<test::TempDir>();
-}
-
 std::size_t leftoverTemporaries(const std::string& folder)
 {
     const auto names = test::filesIn(folder);
@@ -152,7 +142,7 @@ std::size_t leftoverTemporaries(const std::string& folder)
 
 TEST(CrashSafety, ProjectFileAndStoreAreOldOrNewAfterEveryKill)
 {
-    const auto temp = memoryTempDir();
+    const auto temp = test::memoryTempDir();
     const test::TempDir& dir = *temp;
     const std::string project = dir.file("show.lmv");
     const std::string storeFolder = dir.file("store");
@@ -201,7 +191,7 @@ TEST(CrashSafety, ProjectFileAndStoreAreOldOrNewAfterEveryKill)
 
 TEST(CrashSafety, WallpaperBitmapIsNeverHalfWritten)
 {
-    const auto temp = memoryTempDir();
+    const auto temp = test::memoryTempDir();
     const test::TempDir& dir = *temp;
     const std::string jpegs[] = {dir.file("wide.jpg"), dir.file("tall.jpg")};
     test::writeFile(jpegs[0], test::makeJpeg(400, 250, 1));

@@ -1,5 +1,7 @@
 #include "ReliabilitySupport.h"
 
+#include "support/ScopedEnv.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -7,9 +9,18 @@
 #include <filesystem>
 #include <new>
 
+#include <unistd.h>
+
 #include <jpeglib.h>
 
 namespace plimbury::test {
+
+std::unique_ptr<TempDir> memoryTempDir()
+{
+    const bool inMemory = std::filesystem::is_directory("/dev/shm") && access("/dev/shm", W_OK) == 0;
+    const ScopedEnv tmp("TMPDIR", inMemory ? "/dev/shm" : std::getenv("TMPDIR"));
+    return std::make_unique<TempDir>();
+}
 
 std::string makeJpeg(int width, int height, int seed)
 {

@@ -3,13 +3,20 @@
 // that only records what it was handed, and a look at the process's memory.
 
 #include "platform/Wallpaper.h"
+#include "support/TempDir.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace plimbury::test {
+
+// A fresh folder in memory (/dev/shm) where there is one: these tests write
+// hundreds of megabytes and sync thousands of times, and what they prove does
+// not depend on the disk.
+std::unique_ptr<TempDir> memoryTempDir();
 
 // A baseline JPEG of a smooth pattern that `seed` varies.
 std::string makeJpeg(int width, int height, int seed);
