@@ -18,9 +18,7 @@
 #include <functional>
 
 #ifndef _WIN32
-#ifndef _WIN32
 #include <sys/resource.h>
-#endif
 #endif
 
 #include <jerror.h>
@@ -223,9 +221,7 @@ TEST(ConvertJpegFiles, RefusesPicturesBeyondTheBitmapsSizesBeforeWriting)
 }
 
 #ifndef _WIN32
-// The file-size limit that makes the writes fail is POSIX's.
-#ifndef _WIN32
-// The file size limit makes every write of the writer thread fail.
+// The file-size limit that makes every write of the writer thread fail is POSIX's.
 TEST(BmpWriterFailure, AWriteThatFailsOnTheWriterThreadKeepsTheOldFile)
 {
     TempDir dir;
@@ -255,7 +251,6 @@ TEST(BmpWriterFailure, AWriteThatFailsOnTheWriterThreadKeepsTheOldFile)
     EXPECT_EQ(error, "Cannot create file \"" + target + "\". " + systemErrorText(EFBIG));
     EXPECT_EQ(readFile(target), "old picture");
 }
-#endif
 #endif
 
 } // namespace
