@@ -287,6 +287,31 @@ Pixels blocks(int width, int height)
     return picture;
 }
 
+// Puts the root window back as the server made it, for the window tests that
+// look at the screen behind their windows.
+struct RootRestorer {
+    xcb_connection_t* c;
+    const xcb_screen_t* screen;
+    ~RootRestorer()
+    {
+        const xcb_pixmap_t ours = pixmapOf(c, screen->root, "_XROOTPMAP_ID");
+        if (ours && ours == pixmapOf(c, screen->root, "ESETROOT_PMAP_ID"))
+            xcb_kill_client(c, ours);
+        for (const char* name : {"_XROOTPMAP_ID", "ESETROOT_PMAP_ID"}) {
+            xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+                c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+            if (atom && atom->atom)
+                xcb_delete_property(c, screen->root, atom->atom);
+            std::free(atom);
+        }
+        const std::uint32_t none = XCB_BACK_PIXMAP_NONE;
+        xcb_change_window_attributes(c, screen->root, XCB_CW_BACK_PIXMAP, &none);
+        xcb_clear_area(c, 0, screen->root, 0, 0, 0, 0);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        xcb_disconnect(c);
+    }
+};
+
 TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed)
 {
     if (std::getenv("DISPLAY") == nullptr)
@@ -303,6 +328,7 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
         GTEST_SKIP() << "the check reads 24-bit screens; this one has depth " << int(screen->root_depth);
     }
 
+    const RootRestorer restorer{c, screen};
     TempDir dir;
     const std::string wide = dir.file("wide.bmp");
     const std::string tall = dir.file("tall.bmp");
@@ -362,7 +388,6 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
         EXPECT_EQ(errorOf(*x11, wide), "Cannot open the X display \":2999\"");
         setPictureReader(nullptr);
     }
-    xcb_disconnect(c);
 }
 
 // ---- Starting the desktops' tools -----------------------------------------------
