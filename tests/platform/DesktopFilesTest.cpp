@@ -99,7 +99,7 @@ TEST(DesktopFiles, FailuresNameTheFile)
              {dir.file("folder.bmp"), dir.file("cache"),
               "Cannot open file \"" + dir.file("folder.bmp") + "\". Is a directory"},
              {dir.file("a.bmp"), dir.file("plain/cache"),
-              "Cannot create file \"" + dir.file("plain/cache") + "/wallpaper-0.bmp\". No such file or directory"},
+              "Cannot create file \"" + dir.file("plain/cache") + "/wallpaper-0.bmp\". Not a directory"},
          }) {
         SCOPED_TRACE(c.error);
         try {

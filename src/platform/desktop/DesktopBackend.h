@@ -12,7 +12,8 @@
 // them returns when the desktop was not changed. A backend that sees the
 // desktop's own slideshow switched on (it would replace our picture at its
 // next turn) still makes the change, then throws kSlideshowNotice once for
-// its lifetime.
+// its lifetime (Plasma's says that the slideshow was switched off instead:
+// setting the picture there replaces it).
 
 #include <cstdint>
 #include <functional>

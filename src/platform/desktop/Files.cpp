@@ -130,6 +130,7 @@ std::string freshWallpaperPath(const std::string& path, const std::string& folde
 
     std::error_code ec;
     fs::create_directories(folder, ec);
+    const int folderError = ec.value();
     long long newest = -1;
     std::vector<std::pair<long long, std::string>> earlier;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -150,7 +151,7 @@ std::string freshWallpaperPath(const std::string& path, const std::string& folde
         if (errno == EEXIST)
             cannotCreate(fresh, EEXIST);
         if (!fs::is_directory(folder, ec))
-            cannotCreate(fresh, ENOENT);
+            cannotCreate(fresh, folderError ? folderError : ENOENT);
         copyFile(path, fresh);
     }
 
