@@ -72,9 +72,11 @@ void rotationTick(TForm1& window, ChannelSide side)
     };
 
     const AppServices& services = window.m_services;
+    const bool equipped =
+        services.clock && services.store && (side == ScreensaverSide || services.wallpaper);
     // While this channel's error report is open (its modal loop keeps the
     // timers firing) the channel sits its turns out; the other one goes on.
-    if (runtime.reporting[side] || !services.clock || !services.store || !services.wallpaper) {
+    if (runtime.reporting[side] || !equipped) {
         handOver();
         return;
     }
