@@ -81,7 +81,7 @@ void rotationTick(TForm1& window, ChannelSide side)
         return;
     }
 
-    const std::uint64_t parsesBefore = runtime.engine.files.parseCount();
+    [[maybe_unused]] const std::uint64_t parsesBefore = runtime.engine.files.parseCount();
     plimbury::TickResult result;
     if (side == WallpaperSide) {
         const plimbury::IntervalGroup interval = intervalOf(window.Edit1, window.Edit2, window.Edit3);
