@@ -1,11 +1,18 @@
+#include "app/Dialogs.h"
+#include "app/SingleInstance.h"
 #include "app/Skin.h"
 #include "app/TForm1.h"
+#include "editors/EditorErrors.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
+#include "imaging/Picture.h"
 #include "platform/Clock.h"
 #include "platform/Store.h"
 #include "platform/System.h"
 #include "platform/Wallpaper.h"
+#ifndef _WIN32
+#include "platform/desktop/DesktopBackend.h"
+#endif
 
 #include <QApplication>
 #include <QScreen>
@@ -20,6 +27,23 @@ int main(int argc, char** argv)
     // Hidden in the notification area the program has no window at all; it
     // ends only through "Exit" or "Abandon  and  Exit".
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // A second start (typically the user's, while the log-on copy sits in the
+    // tray) shows the running copy's window instead of rotating the same
+    // project twice.
+    SingleInstance single;
+    if (!single.start(QApplication::arguments().mid(1)))
+        return 0;
+
+    editors::setErrorReporter(dialogs::showError);
+#ifndef _WIN32
+    // The plain X11 backend paints the picture itself; it reads it with the
+    // same decoders as the preview.
+    plimbury::desktop::setPictureReader([](const std::string& path, int width, int height) {
+        plimbury::Picture picture = plimbury::loadPicture(path, width, height);
+        return plimbury::desktop::Pixels{picture.width, picture.height, std::move(picture.rgb)};
+    });
+#endif
 
     const std::unique_ptr<plimbury::Store> store = plimbury::makeSystemStore();
     const plimbury::SystemClock clock;
@@ -43,6 +67,7 @@ int main(int argc, char** argv)
     screensaver.setPartner(&wall);
     form.setEditors(&wall, &screensaver);
     QObject::connect(&form, &TForm1::closed, &app, [] { QCoreApplication::exit(0); });
+    QObject::connect(&single, &SingleInstance::showRequested, &form, &TForm1::comeBackFromTray);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         form.move(screen->geometry().center() - form.rect().center());

@@ -42,6 +42,12 @@ TEST(Wallpaper, StoredUnderTheCurrentUserForEveryStoringDesktop)
     for (const char* desktop : {"none", "NONE", "auto", "", static_cast<const char*>(nullptr)}) {
         SCOPED_TRACE(desktop ? desktop : "(unset)");
         ScopedEnv chosen("PLIMBURY_DESKTOP", desktop);
+        // No session at all, so "auto" finds no desktop to hand the picture to.
+        ScopedEnv current("XDG_CURRENT_DESKTOP", nullptr);
+        ScopedEnv session("DESKTOP_SESSION", nullptr);
+        ScopedEnv sway("SWAYSOCK", nullptr);
+        ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+        ScopedEnv display("DISPLAY", nullptr);
         TempDir dir;
         auto store = makeFileStore(dir.path().string());
         auto wallpaper = makeSystemWallpaper(*store);
