@@ -180,6 +180,11 @@ void BmpWriter::writerLoop()
                     m_file->writeAt(p.fileOffset + static_cast<std::uint64_t>(k) * p.fileStride,
                                     job.buffer + static_cast<std::size_t>(k) * p.bufferStride, p.pieceSize);
                 }
+                // A whole band lies in one stretch of the file: let the disk
+                // start on it while the next band decodes, instead of flushing
+                // the whole picture at the end.
+                if (p.pieces == 1 || p.fileStride == p.pieceSize)
+                    m_file->startWriteback(p.fileOffset, static_cast<std::uint64_t>(p.pieces) * p.pieceSize);
             } catch (const FileError& e) {
                 error = e.errnoValue ? e.errnoValue : EIO;
             }

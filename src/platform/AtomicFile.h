@@ -35,6 +35,9 @@ public:
 
     void writeAt(std::uint64_t offset, const void* data, std::size_t size); // throws FileError
     void reserve(std::uint64_t size);                                        // sets the file size; throws FileError
+    // Starts writing [offset, offset + size) to disk now, without waiting, so
+    // that commit()'s flush finds little left to do. Only a hint: never fails.
+    void startWriteback(std::uint64_t offset, std::uint64_t size) noexcept;
     void commit();                                                           // flush + rename; throws FileError
 
 private:

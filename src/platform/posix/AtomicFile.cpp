@@ -193,6 +193,14 @@ void AtomicFile::reserve(std::uint64_t size)
         fail(errno);
 }
 
+void AtomicFile::startWriteback([[maybe_unused]] std::uint64_t offset, [[maybe_unused]] std::uint64_t size) noexcept
+{
+#ifdef __linux__
+    if (m_fd >= 0)
+        ::sync_file_range(m_fd, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 void AtomicFile::commit()
 {
     if (m_fd < 0)

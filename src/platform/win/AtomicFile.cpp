@@ -199,6 +199,11 @@ void AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t siz
     }
 }
 
+void AtomicFile::startWriteback(std::uint64_t, std::uint64_t) noexcept
+{
+    // Windows writes back lazily on its own; FlushFileBuffers at commit does the rest.
+}
+
 void AtomicFile::reserve(std::uint64_t size)
 {
     if (m_fd < 0)
