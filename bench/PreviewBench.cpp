@@ -25,6 +25,7 @@
 #include "editors/SortedListBox.h"
 #include "editors/Twall.h"
 #include "imaging/Picture.h"
+#include "support/JpegEncode.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -47,8 +48,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
-
-#include <jpeglib.h>
 
 extern char** environ;
 
@@ -97,43 +96,26 @@ void writePhoto(const fs::path& path, int width, int height, std::uint32_t seed,
     if (fs::exists(path))
         return;
     const fs::path part = path.string() + ".part";
-    FILE* out = std::fopen(part.c_str(), "wb");
-    if (out == nullptr)
-        throw std::runtime_error("cannot create " + part.string());
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+    plimbury::Picture picture {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)};
     const double fx = 6.2831853 * (1.5 + (seed % 7) * 0.3) / width;
     const double fy = 6.2831853 * (1.0 + (seed % 5) * 0.4) / height;
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = &picture.rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3];
         for (int x = 0; x < width; ++x) {
             const std::uint32_t n = mix(static_cast<std::uint32_t>(x) * 2654435761u ^
                                         static_cast<std::uint32_t>(y) * 40503u ^ seed * 97u);
             const int grain = static_cast<int>(n % static_cast<std::uint32_t>(2 * noise + 1)) - noise;
             const bool stripe = ((x / 37 + y / 53 + static_cast<int>(seed)) % 9) == 0;
             const double base = 128 + 70 * std::sin(x * fx + seed) * std::cos(y * fy);
-            JSAMPLE* p = &row[static_cast<std::size_t>(x) * 3];
-            p[0] = static_cast<JSAMPLE>(std::clamp(static_cast<int>(base) + grain + (stripe ? 60 : 0), 0, 255));
-            p[1] = static_cast<JSAMPLE>(std::clamp(static_cast<int>(255 - base) + grain, 0, 255));
-            p[2] = static_cast<JSAMPLE>(std::clamp(static_cast<int>(base * 0.5 + 60) + grain - (stripe ? 40 : 0), 0, 255));
+            std::uint8_t* p = &row[static_cast<std::size_t>(x) * 3];
+            p[0] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(base) + grain + (stripe ? 60 : 0), 0, 255));
+            p[1] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(255 - base) + grain, 0, 255));
+            p[2] = static_cast<std::uint8_t>(std::clamp(static_cast<int>(base * 0.5 + 60) + grain - (stripe ? 40 : 0), 0, 255));
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
+    plimbury::test::JpegOptions options;
+    options.quality = quality;
+    plimbury::test::writeJpegFile(part.string(), picture, options);
     fs::rename(part, path);
 }
 

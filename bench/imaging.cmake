@@ -1,6 +1,7 @@
 # JPEG to BMP and preview benchmarks against djpeg (package libjpeg-turbo-progs).
 # It starts child processes the POSIX way.
-if(UNIX)
+# The sample photos are written by the tests' JPEG encoder (plimbury_test_support).
+if(UNIX AND TARGET plimbury_test_support)
   add_executable(jpeg_bench ${CMAKE_CURRENT_LIST_DIR}/JpegBench.cpp)
-  target_link_libraries(jpeg_bench PRIVATE plimbury_imaging JPEG::JPEG plimbury_warnings)
+  target_link_libraries(jpeg_bench PRIVATE plimbury_imaging plimbury_test_support plimbury_warnings)
 endif()

@@ -1,56 +1,37 @@
 #include "EditorTestSupport.h"
 
 #include "editors/EditorErrors.h"
+#include "support/JpegEncode.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-
 namespace plimbury::test {
 
 void writeJpeg(const std::string& path, int width, int height, QColor colour, int quality)
 {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        throw std::runtime_error("cannot create " + path);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
+    Picture picture {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)};
+    for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             // A little texture, so the entropy decoder has real work to do.
             const int wobble = ((x * 7 + y * 13) % 5) - 2;
-            JSAMPLE* pixel = &row[static_cast<std::size_t>(x) * 3];
-            pixel[0] = static_cast<JSAMPLE>(std::clamp(colour.red() + wobble, 0, 255));
-            pixel[1] = static_cast<JSAMPLE>(std::clamp(colour.green() + wobble, 0, 255));
-            pixel[2] = static_cast<JSAMPLE>(std::clamp(colour.blue() + wobble, 0, 255));
+            std::uint8_t* pixel = &picture.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+            pixel[0] = static_cast<std::uint8_t>(std::clamp(colour.red() + wobble, 0, 255));
+            pixel[1] = static_cast<std::uint8_t>(std::clamp(colour.green() + wobble, 0, 255));
+            pixel[2] = static_cast<std::uint8_t>(std::clamp(colour.blue() + wobble, 0, 255));
         }
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
+    JpegOptions options;
+    options.quality = quality;
+    writeJpegFile(path, picture, options);
 }
 
 void writeBmp(const std::string& path, int width, int height, QColor colour)

@@ -3,13 +3,13 @@
 #include "platform/Error.h"
 #include "platform/Store.h"
 #include "platform/Wallpaper.h"
+#include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -17,8 +17,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <jpeglib.h>
 
 namespace plimbury {
 namespace {
@@ -84,33 +82,16 @@ private:
 
 void writeJpeg(const std::string& path, int width, int height)
 {
-    FILE* out = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(out, nullptr);
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, out);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
+    Picture picture {width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)};
+    for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            row[static_cast<std::size_t>(x) * 3] = static_cast<JSAMPLE>(x * 20);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<JSAMPLE>(cinfo.next_scanline * 30);
-            row[static_cast<std::size_t>(x) * 3 + 2] = 128;
+            std::uint8_t* pixel = &picture.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+            pixel[0] = static_cast<std::uint8_t>(x * 20);
+            pixel[1] = static_cast<std::uint8_t>(y * 30);
+            pixel[2] = 128;
         }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
     }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::fclose(out);
+    test::writeJpegFile(path, picture);
 }
 
 // The text of the Error `body` throws; "" when it returns.
