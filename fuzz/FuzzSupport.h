@@ -20,7 +20,9 @@ namespace plimbury::fuzz {
 // $PLIMBURY_FUZZ_DIR chooses another parent.
 inline const std::filesystem::path& scratchRoot()
 {
-    static const std::filesystem::path dir = [] {
+    // Never destroyed: the exit handler that removes the folder runs after
+    // the destructors of function statics made before it was registered.
+    static const std::filesystem::path& dir = *[] {
         std::filesystem::path parent;
         if (const char* chosen = std::getenv("PLIMBURY_FUZZ_DIR"); chosen && *chosen)
             parent = chosen;
@@ -28,8 +30,8 @@ inline const std::filesystem::path& scratchRoot()
             parent = "/dev/shm";
         else
             parent = std::filesystem::temp_directory_path();
-        std::filesystem::path d = parent / ("plimbury-fuzz-" + std::to_string(getpid()));
-        std::filesystem::create_directories(d);
+        auto* d = new std::filesystem::path(parent / ("plimbury-fuzz-" + std::to_string(getpid())));
+        std::filesystem::create_directories(*d);
         std::atexit([] {
             std::error_code ec;
             std::filesystem::remove_all(scratchRoot(), ec);
