@@ -17,6 +17,7 @@ extern "C" int replayNumberRuleFuzz(const std::uint8_t* data, std::size_t size);
 extern "C" int replayProfileFileFuzz(const std::uint8_t* data, std::size_t size);
 extern "C" int replayStoreFuzz(const std::uint8_t* data, std::size_t size);
 extern "C" int replayJpegToBmpFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayRotationTickFuzz(const std::uint8_t* data, std::size_t size);
 
 namespace plimbury {
 namespace {
@@ -60,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Drivers, FuzzReplay,
                          testing::Values(Target{"NumberRuleFuzz", replayNumberRuleFuzz},
                                          Target{"ProfileFileFuzz", replayProfileFileFuzz},
                                          Target{"StoreFuzz", replayStoreFuzz},
-                                         Target{"JpegToBmpFuzz", replayJpegToBmpFuzz}),
+                                         Target{"JpegToBmpFuzz", replayJpegToBmpFuzz},
+                                         Target{"RotationTickFuzz", replayRotationTickFuzz}),
                          [](const testing::TestParamInfo<Target>& target) { return std::string(target.param.name); });
 
 } // namespace
