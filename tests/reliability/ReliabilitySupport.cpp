@@ -1,5 +1,6 @@
 #include "ReliabilitySupport.h"
 
+#include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <new>
 
 #include <unistd.h>
-
-#include <jpeglib.h>
 
 namespace plimbury::test {
 
@@ -24,36 +23,21 @@ std::unique_ptr<TempDir> memoryTempDir()
 
 std::string makeJpeg(int width, int height, int seed)
 {
-    jpeg_compress_struct cinfo {};
-    jpeg_error_mgr err {};
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 85, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        const int y = static_cast<int>(cinfo.next_scanline);
-        for (int x = 0; x < width; ++x) {
-            row[static_cast<std::size_t>(x) * 3 + 0] = static_cast<unsigned char>(x * 255 / width + seed * 40);
-            row[static_cast<std::size_t>(x) * 3 + 1] = static_cast<unsigned char>(y * 255 / height);
-            row[static_cast<std::size_t>(x) * 3 + 2] = static_cast<unsigned char>(seed * 97);
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    std::uint8_t* p = picture.rgb.data();
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x, p += 3) {
+            p[0] = static_cast<std::uint8_t>(x * 255 / width + seed * 40);
+            p[1] = static_cast<std::uint8_t>(y * 255 / height);
+            p[2] = static_cast<std::uint8_t>(seed * 97);
         }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
     }
-    jpeg_finish_compress(&cinfo);
-    std::string bytes(reinterpret_cast<const char*>(out), size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(out);
-    return bytes;
+    JpegOptions options;
+    options.quality = 85;
+    return encodeJpeg(picture, options);
 }
 
 std::vector<std::string> filesIn(const std::string& folder)
