@@ -12,7 +12,7 @@ namespace plimbury {
 namespace {
 
 // Characters that make an Exec argument need quotes (Desktop Entry
-// Specification, "The Exec key").
+// standard, "The Exec key").
 constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
 // Characters that need a backslash inside the quotes.
 constexpr std::string_view kEscapedInQuotes = "\"`$\\";

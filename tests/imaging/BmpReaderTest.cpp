@@ -40,60 +40,60 @@ void put(std::string& s, std::size_t offset, std::uint32_t value, int size)
     s.replace(offset, static_cast<std::size_t>(size), bytes, static_cast<std::size_t>(size));
 }
 
-Sample makeBmp(const BmpSpec& spec)
+Sample makeBmp(const BmpSpec& form)
 {
-    const bool paletted = spec.bits <= 8;
-    const std::uint32_t colours = paletted ? (spec.colorsUsed ? spec.colorsUsed : 1u << spec.bits) : 0;
+    const bool paletted = form.bits <= 8;
+    const std::uint32_t colours = paletted ? (form.colorsUsed ? form.colorsUsed : 1u << form.bits) : 0;
     const auto paletteColour = [](std::uint32_t i) {
         return std::array<std::uint8_t, 3> {static_cast<std::uint8_t>(i * 71), static_cast<std::uint8_t>(i * 29 + 5),
                                             static_cast<std::uint8_t>(i * 113 + 9)};
     };
-    const Picture source = pattern(spec.width, spec.height);
-    const std::size_t masks = spec.bitfields && spec.infoSize == 40 ? 12 : 0;
-    const std::size_t pixelOffset = 14 + static_cast<std::size_t>(spec.infoSize) + masks + 4 * colours;
-    const std::size_t stride = (static_cast<std::size_t>(spec.width) * static_cast<std::size_t>(spec.bits) + 31) / 32 * 4;
-    std::string s(pixelOffset + stride * static_cast<std::size_t>(spec.height), '\0');
+    const Picture source = pattern(form.width, form.height);
+    const std::size_t masks = form.bitfields && form.infoSize == 40 ? 12 : 0;
+    const std::size_t pixelOffset = 14 + static_cast<std::size_t>(form.infoSize) + masks + 4 * colours;
+    const std::size_t stride = (static_cast<std::size_t>(form.width) * static_cast<std::size_t>(form.bits) + 31) / 32 * 4;
+    std::string s(pixelOffset + stride * static_cast<std::size_t>(form.height), '\0');
     s[0] = 'B';
     s[1] = 'M';
     put(s, 2, static_cast<std::uint32_t>(s.size()), 4);
     put(s, 10, static_cast<std::uint32_t>(pixelOffset), 4);
-    put(s, 14, static_cast<std::uint32_t>(spec.infoSize), 4);
-    put(s, 18, static_cast<std::uint32_t>(spec.width), 4);
-    put(s, 22, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height), 4);
+    put(s, 14, static_cast<std::uint32_t>(form.infoSize), 4);
+    put(s, 18, static_cast<std::uint32_t>(form.width), 4);
+    put(s, 22, static_cast<std::uint32_t>(form.topDown ? -form.height : form.height), 4);
     put(s, 26, 1, 2);
-    put(s, 28, static_cast<std::uint32_t>(spec.bits), 2);
-    put(s, 30, spec.bitfields ? 3 : 0, 4);
-    put(s, 46, spec.colorsUsed, 4);
-    if (spec.bitfields) {
+    put(s, 28, static_cast<std::uint32_t>(form.bits), 2);
+    put(s, 30, form.bitfields ? 3 : 0, 4);
+    put(s, 46, form.colorsUsed, 4);
+    if (form.bitfields) {
         put(s, 54, 0x00FF0000, 4);
         put(s, 58, 0x0000FF00, 4);
         put(s, 62, 0x000000FF, 4);
     }
     for (std::uint32_t i = 0; i < colours; ++i) {
         const auto c = paletteColour(i);
-        const std::size_t at = 14 + static_cast<std::size_t>(spec.infoSize) + masks + 4 * i;
+        const std::size_t at = 14 + static_cast<std::size_t>(form.infoSize) + masks + 4 * i;
         s[at] = static_cast<char>(c[2]);
         s[at + 1] = static_cast<char>(c[1]);
         s[at + 2] = static_cast<char>(c[0]);
     }
-    Picture expected {spec.width, spec.height, {}};
-    for (int y = 0; y < spec.height; ++y) {
-        const std::size_t row = pixelOffset + stride * static_cast<std::size_t>(spec.topDown ? y : spec.height - 1 - y);
-        for (int x = 0; x < spec.width; ++x) {
+    Picture expected {form.width, form.height, {}};
+    for (int y = 0; y < form.height; ++y) {
+        const std::size_t row = pixelOffset + stride * static_cast<std::size_t>(form.topDown ? y : form.height - 1 - y);
+        for (int x = 0; x < form.width; ++x) {
             const std::size_t xs = static_cast<std::size_t>(x);
             if (paletted) {
                 const std::uint32_t index = static_cast<std::uint32_t>(x * 3 + y * 5 + x * y) % colours;
-                const std::size_t bit = xs * static_cast<std::size_t>(spec.bits);
-                s[row + bit / 8] = static_cast<char>(s[row + bit / 8] | (index << (8 - spec.bits - bit % 8)));
+                const std::size_t bit = xs * static_cast<std::size_t>(form.bits);
+                s[row + bit / 8] = static_cast<char>(s[row + bit / 8] | (index << (8 - form.bits - bit % 8)));
                 const auto c = paletteColour(index);
                 expected.rgb.insert(expected.rgb.end(), c.begin(), c.end());
             } else {
-                const std::uint8_t* px = &source.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(spec.width) + xs) * 3];
-                const std::size_t at = row + xs * static_cast<std::size_t>(spec.bits / 8);
+                const std::uint8_t* px = &source.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(form.width) + xs) * 3];
+                const std::size_t at = row + xs * static_cast<std::size_t>(form.bits / 8);
                 s[at] = static_cast<char>(px[2]);
                 s[at + 1] = static_cast<char>(px[1]);
                 s[at + 2] = static_cast<char>(px[0]);
-                if (spec.bits == 32)
+                if (form.bits == 32)
                     s[at + 3] = static_cast<char>(0x80);   // alpha, or nothing: not shown
                 expected.rgb.insert(expected.rgb.end(), px, px + 3);
             }
@@ -106,7 +106,7 @@ TEST(ReadBmpFile, ReadsEveryUncompressedKind)
 {
     const struct {
         const char* name;
-        BmpSpec spec;
+        BmpSpec form;
     } cases[] = {
         {"24_bottom_up", {}},
         {"24_top_down", {.topDown = true}},
@@ -123,7 +123,7 @@ TEST(ReadBmpFile, ReadsEveryUncompressedKind)
     };
     TempDir dir;
     for (const auto& c : cases) {
-        const Sample sample = makeBmp(c.spec);
+        const Sample sample = makeBmp(c.form);
         writeFile(dir.file("in.bmp"), sample.bytes);
         Picture read;
         EXPECT_NO_THROW(read = readBmpFile(dir.file("in.bmp"))) << c.name;

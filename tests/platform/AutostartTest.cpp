@@ -21,7 +21,7 @@ using plimbury::test::writeFile;
 namespace {
 
 // The Exec line as a launcher reads it, written from the Desktop Entry
-// Specification independently of the code under test: undo the string
+// standard independently of the code under test: undo the string
 // escapes, expand "%%", then split into arguments at unquoted blanks, taking
 // "\" inside double quotes as escaping the next character. nullopt for a
 // line a launcher would reject.
