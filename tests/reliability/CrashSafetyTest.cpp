@@ -62,14 +62,14 @@ void storeSelected(const std::string& folder, const std::string& value)
     key->write(kSelectedValue, value);
 }
 
-// Runs `step(i)` for i = 0, 1, 2, ... in a child until it is killed.
-pid_t startWriter(const std::function<void(int)>& step)
+// Runs `step(i)` for i = first, first + 1, ... in a child until it is killed.
+pid_t startWriter(const std::function<void(int)>& step, int first)
 {
     const pid_t pid = fork();
     if (pid == 0) {
         // Never back into the test framework: the child only writes.
         try {
-            for (int i = 0;; ++i)
+            for (int i = first;; ++i)
                 step(i);
         } catch (...) {
             _exit(3);
@@ -85,15 +85,18 @@ struct KillReport {
 
 // Kills `rounds` writers, each after a random delay up to `window`, and calls
 // `check` after each; `check` returns which known content it found (or -1).
+// `step(i)` writes content i % 2; each writer starts with the content the
+// files do not hold yet, so its first step already replaces them.
 KillReport killRepeatedly(const std::function<void(int)>& step, const std::function<int()>& check, int rounds,
-                          std::chrono::microseconds window, std::size_t contents)
+                          std::chrono::microseconds window, int holding)
 {
     KillReport report;
-    report.seen.assign(contents, 0);
+    report.seen.assign(2, 0);
+    testing::Test::RecordProperty("kill_window_us", static_cast<int>(window.count()));
     std::mt19937 rng(20240314);
     std::uniform_int_distribution<long> delay(0, window.count());
     for (int round = 0; round < rounds; ++round) {
-        const pid_t pid = startWriter(step);
+        const pid_t pid = startWriter(step, holding + 1);
         if (pid < 0) {
             ADD_FAILURE() << "fork failed";
             break;
@@ -113,7 +116,10 @@ KillReport killRepeatedly(const std::function<void(int)>& step, const std::funct
             break;
         }
         ++report.seen[static_cast<std::size_t>(found)];
+        holding = found;
     }
+    testing::Test::RecordProperty("found_first_content", report.seen[0]);
+    testing::Test::RecordProperty("found_second_content", report.seen[1]);
     return report;
 }
 
@@ -123,13 +129,24 @@ int whichOf(const std::string& bytes, const std::vector<std::string>& known)
     return it == known.end() ? -1 : static_cast<int>(it - known.begin());
 }
 
-// Time for `count` calls of `step`, to spread the kills over whole cycles.
-std::chrono::microseconds cycleTime(const std::function<void(int)>& step, int count)
+// The span to draw the kill moments from: the start of a child and three
+// whole write cycles, so kills land before, inside and between writes.
+std::chrono::microseconds killWindow(const std::function<void(int)>& step)
 {
-    const auto start = Clock::now();
+    constexpr int count = 6;
+    auto start = Clock::now();
     for (int i = 0; i < count; ++i)
         step(i);
-    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start) / count;
+    const auto cycle = (Clock::now() - start) / count;
+    start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0)
+            _exit(0);
+        waitpid(pid, nullptr, 0);
+    }
+    const auto childStart = (Clock::now() - start) / count;
+    return std::chrono::duration_cast<std::chrono::microseconds>(childStart + 3 * cycle);
 }
 
 std::size_t leftoverTemporaries(const std::string& folder)
@@ -167,7 +184,7 @@ TEST(CrashSafety, ProjectFileAndStoreAreOldOrNewAfterEveryKill)
         saveProject(project, variants[i % 2]);
         storeSelected(storeFolder, selected[i % 2]);
     };
-    const auto window = cycleTime(step, 6) * 3;
+    const auto window = killWindow(step);
 
     const auto check = [&]() -> int {
         const int p = whichOf(test::readFile(project), projectBytes);
@@ -180,7 +197,7 @@ TEST(CrashSafety, ProjectFileAndStoreAreOldOrNewAfterEveryKill)
             return -1;
         return p;
     };
-    const KillReport report = killRepeatedly(step, check, 300, window, 2);
+    const KillReport report = killRepeatedly(step, check, 300, window, whichOf(test::readFile(project), projectBytes));
     EXPECT_EQ(report.kills, 300);
     // Kills landed all over the cycle: both contents were caught often.
     EXPECT_GT(report.seen[0], 30);
@@ -206,9 +223,9 @@ TEST(CrashSafety, WallpaperBitmapIsNeverHalfWritten)
     ASSERT_NE(known[0].size(), known[1].size());
 
     const auto step = [&](int i) { convertJpegToBmp(jpegs[i % 2], bitmap); };
-    const auto window = cycleTime(step, 6) * 3;
+    const auto window = killWindow(step);
     const KillReport report = killRepeatedly(step, [&] { return whichOf(test::readFile(bitmap), known); }, 200,
-                                             window, 2);
+                                             window, whichOf(test::readFile(bitmap), known));
     EXPECT_EQ(report.kills, 200);
     EXPECT_GT(report.seen[0], 20);
     EXPECT_GT(report.seen[1], 20);
