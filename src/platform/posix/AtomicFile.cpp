@@ -122,13 +122,6 @@ std::optional<std::string> readWholeFile(const std::string& path)
     return content;
 }
 
-void writeFileAtomically(const std::string& path, std::string_view content)
-{
-    AtomicFile file(path);
-    file.writeAt(0, content.data(), content.size());
-    file.commit();
-}
-
 AtomicFile::AtomicFile(const std::string& path)
     : m_target(followLinks(path))
 {
