@@ -2,13 +2,61 @@
 // temporary file, flush and rename are in posix/ and win/.
 #include "platform/AtomicFile.h"
 
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <exception>
+#include <system_error>
+
 namespace plimbury {
+
+namespace fs = std::filesystem;
 
 void writeFileAtomically(const std::string& path, std::string_view content)
 {
     AtomicFile file(path);
     file.writeAt(0, content.data(), content.size());
     file.commit();
+}
+
+bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName)
+{
+    constexpr std::string_view tail = ".tmp-";
+    constexpr std::size_t suffixLength = 16;
+    if (candidate.size() != 1 + targetName.size() + tail.size() + suffixLength)
+        return false;
+    if (candidate.front() != '.' || candidate.substr(1, targetName.size()) != targetName
+        || candidate.substr(1 + targetName.size(), tail.size()) != tail)
+        return false;
+    const std::string_view suffix = candidate.substr(candidate.size() - suffixLength);
+    return std::all_of(suffix.begin(), suffix.end(),
+                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) && !std::isupper(static_cast<unsigned char>(c)); });
+}
+
+void removeStaleTemporaries(const std::string& target, std::chrono::seconds olderThan)
+{
+    // Best effort throughout: an unreadable folder, a name the system cannot
+    // convert or a file that cannot be removed leaves things as they were, and
+    // the write goes on.
+    try {
+        const fs::path targetPath(target);
+        const std::string name = targetPath.filename().string();
+        const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
+        const auto now = fs::file_time_type::clock::now();
+        std::error_code ec;
+        for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            if (!isTemporaryNameOf(it->path().filename().string(), name))
+                continue;
+            std::error_code entryError;
+            if (!it->is_regular_file(entryError) || entryError)
+                continue;
+            const auto written = fs::last_write_time(it->path(), entryError);
+            if (entryError || now - written < olderThan)
+                continue;
+            fs::remove(it->path(), entryError);
+        }
+    } catch (const std::exception&) {
+    }
 }
 
 } // namespace plimbury

@@ -5,6 +5,7 @@
 // A target that is a symbolic link is written through to the file it names;
 // the target's permission bits are kept.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -24,6 +25,15 @@ std::optional<std::string> readWholeFile(const std::string& path);
 
 // Replaces `path` with `content`. Throws FileError; the old file is then untouched.
 void writeFileAtomically(const std::string& path, std::string_view content);
+
+// A writer killed between creating its temporary file and renaming it leaves
+// the temporary behind (".<name>.tmp-<16 hex digits>" beside the target).
+// AtomicFile removes those of its own target that have not been written for
+// staleAfter, before it creates its own: a live writer touches its file far
+// more often, and a full disk is freed before the new file needs the room.
+inline constexpr std::chrono::seconds staleAfter {600};
+bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName);
+void removeStaleTemporaries(const std::string& target, std::chrono::seconds olderThan = staleAfter);
 
 // A file written piece by piece (in any order) that replaces `path` only at commit().
 class AtomicFile {

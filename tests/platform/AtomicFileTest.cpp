@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -197,6 +198,45 @@ TEST(AtomicFile, readWholeFile)
     } catch (const FileError& e) {
         expectErrno(e, EISDIR);
     }
+}
+
+// A writer killed before its rename leaves ".<name>.tmp-<16 hex>" behind; the
+// next writer of the same file removes those not written for a while, and
+// nothing else.
+TEST(AtomicFile, staleTemporariesOfTheTargetAreRemovedBeforeWriting)
+{
+    struct Row {
+        const char* name;
+        bool old;
+        bool removed;
+    };
+    const Row rows[] = {
+        {".lumavue.bmp.tmp-0123456789abcdef", true, true},
+        {".lumavue.bmp.tmp-0123456789abcdef.x", true, false},  // not one of ours
+        {".lumavue.bmp.tmp-0123456789ABCDEF", true, false},
+        {".lumavue.bmp.tmp-0123456789abcde", true, false},
+        {".other.bmp.tmp-0123456789abcdef", true, false},       // another file's
+        {"lumavue.bmp.tmp-0123456789abcdef", true, false},
+        {".lumavue.bmp.tmp-fedcba9876543210", false, false},    // a writer at work
+    };
+    const TempDir dir;
+    const std::string target = dir.file("lumavue.bmp");
+    writeFile(target, "old");
+    const auto longAgo = fs::file_time_type::clock::now() - plimbury::staleAfter - std::chrono::minutes(1);
+    for (const Row& row : rows) {
+        writeFile(dir.file(row.name), std::string(4096, 'x'));
+        if (row.old)
+            fs::last_write_time(dir.file(row.name), longAgo);
+    }
+    fs::create_directory(dir.file(".lumavue.bmp.tmp-00000000000000ff"));
+    fs::last_write_time(dir.file(".lumavue.bmp.tmp-00000000000000ff"), longAgo);
+
+    writeFileAtomically(target, "new");
+
+    EXPECT_EQ(readFile(target), "new");
+    for (const Row& row : rows)
+        EXPECT_EQ(fs::exists(dir.file(row.name)), !row.removed) << row.name;
+    EXPECT_TRUE(fs::is_directory(dir.file(".lumavue.bmp.tmp-00000000000000ff")));
 }
 
 } // namespace

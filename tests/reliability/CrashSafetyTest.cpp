@@ -8,6 +8,7 @@
 #include "ReliabilitySupport.h"
 
 #include "imaging/Jpeg.h"
+#include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
@@ -35,6 +36,7 @@
 namespace plimbury {
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // A project big enough that one write spans many pages.
@@ -229,7 +231,19 @@ TEST(CrashSafety, WallpaperBitmapIsNeverHalfWritten)
     EXPECT_EQ(report.kills, 200);
     EXPECT_GT(report.seen[0], 20);
     EXPECT_GT(report.seen[1], 20);
-    RecordProperty("leftover_temporary_files", static_cast<int>(leftoverTemporaries(dir.path().string())));
+    const std::size_t leftovers = leftoverTemporaries(dir.path().string());
+    RecordProperty("leftover_temporary_files", static_cast<int>(leftovers));
+
+    // What the killed writers left behind is removed by the next conversion
+    // once it is old enough that no writer can still be at work on it.
+    const auto longAgo = fs::file_time_type::clock::now() - staleAfter - std::chrono::minutes(1);
+    for (const std::string& name : test::filesIn(dir.path().string())) {
+        if (name.find(".tmp") != std::string::npos)
+            fs::last_write_time(dir.file(name), longAgo);
+    }
+    convertJpegToBmp(jpegs[0], bitmap);
+    EXPECT_EQ(leftoverTemporaries(dir.path().string()), 0u) << leftovers << " left by the killed writers";
+    EXPECT_EQ(test::readFile(bitmap), known[0]);
 }
 
 } // namespace
