@@ -104,7 +104,13 @@ void BmpWriter::start(int width, int height)
         m_file.reset();
         failCreate(e.errnoValue);
     }
-    m_bufferSize = std::max<std::size_t>(m_bufferSize, m_layout.rowStride);
+    // At least a row; no more than the picture: a small picture takes one
+    // buffer of its own size, not several of a wallpaper's.
+    const std::uint64_t pixelBytes = m_layout.fileSize - BmpLayout::pixelOffset;
+    m_bufferSize = static_cast<std::size_t>(
+        std::max<std::uint64_t>(m_layout.rowStride, std::min<std::uint64_t>(m_bufferSize, pixelBytes)));
+    if (m_bufferSize >= pixelBytes)
+        m_bufferCount = 1;
     m_buffers.resize(static_cast<std::size_t>(m_bufferCount));
     for (auto& buffer : m_buffers) {
         buffer.assign(m_bufferSize, 0);

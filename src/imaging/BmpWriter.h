@@ -75,8 +75,9 @@ public:
     std::uint8_t* acquireBuffer();
     void submit(std::uint8_t* buffer, const Placement& placement);
 
-    // Before start(): the size of the buffers (at least one row is always
-    // possible) and how many there are. Defaults suit full-size wallpapers.
+    // Before start(): the size of the buffers and how many there are.
+    // Defaults suit full-size wallpapers; start() makes them at least a row,
+    // and one buffer of the picture's size when that is smaller.
     void setBuffers(std::size_t bytes, int count);
 
 private:

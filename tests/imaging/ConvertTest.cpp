@@ -94,6 +94,8 @@ TEST_P(ConvertJpeg, WritesLibjpegsPixelsIntoABottomUpBitmap)
     BmpWriter writer(dir.file("sink.bmp"));
     decodeJpegFile(dir.file("in.jpg"), writer);
     EXPECT_EQ(readFile(dir.file("sink.bmp")), bmp);
+    // A small picture's buffers are no larger than the picture.
+    EXPECT_LE(writer.bufferSize(), bmp.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, ConvertJpeg, ::testing::ValuesIn(convertCases),
