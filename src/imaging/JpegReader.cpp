@@ -185,6 +185,13 @@ bool isExif(const jpeg_saved_marker_ptr marker)
 
 constexpr int cmykScratchRows = 8;
 
+// A progressive or multi-scan file is decoded from a copy of all its
+// coefficients, 2 bytes per sample: a 30000 x 30000 picture would take 5 GB,
+// and a few bytes of header can claim that. Beyond this libjpeg fails (it has
+// no backing store) instead of taking the machine's memory; pictures of
+// 170 megapixels and more are still decoded.
+constexpr long maxDecoderMemory = 1L << 30;
+
 } // namespace
 
 struct JpegReader::State {
@@ -230,6 +237,7 @@ JpegReader::JpegReader(const std::string& path, PixelOrder order, bool readOrien
     if (!guardedCreate(cinfo))
         m->fail();
     m->created = true;
+    cinfo->mem->max_memory_to_use = maxDecoderMemory;
     m->sourceBuffer.resize(sourceBufferSize);
     m->source.file = m->file.get();
     m->source.buffer = m->sourceBuffer.data();

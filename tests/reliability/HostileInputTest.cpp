@@ -284,11 +284,12 @@ struct PictureRow {
 };
 
 // A small JPEG whose frame header claims width x height.
-std::string claimingSize(const Installation& in, const std::string& name, int width, int height)
+std::string claimingSize(const Installation& in, const std::string& name, int width, int height,
+                         bool progressive = false)
 {
-    std::string jpeg = test::makeJpeg(16, 16, 4);
-    // SOF0: marker, length, precision, then height and width, big-endian.
-    const std::size_t sof = jpeg.find("\xFF\xC0");
+    std::string jpeg = test::makeJpeg(16, 16, 4, progressive);
+    // SOF0/SOF2: marker, length, precision, then height and width, big-endian.
+    const std::size_t sof = jpeg.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
     jpeg[sof + 5] = static_cast<char>(height >> 8);
     jpeg[sof + 6] = static_cast<char>(height & 0xFF);
     jpeg[sof + 7] = static_cast<char>(width >> 8);
@@ -321,6 +322,11 @@ std::vector<PictureRow> pictureRows()
         {"header_claims_60000_by_60000",
          [](const Installation& in) { return claimingSize(in, "big.jpg", 60000, 60000); },
          [](const std::string&) { return std::string("The picture (60000 x 60000) is too large for a bitmap file"); }},
+        // A progressive picture is decoded from all its coefficients at once:
+        // 5 GB for this one. The decoder refuses before taking the memory.
+        {"progressive_header_claims_30000_by_30000",
+         [](const Installation& in) { return claimingSize(in, "deep.jpg", 30000, 30000, true); },
+         [](const std::string&) { return jpegError(JERR_NO_BACKING_STORE); }},
         {"bitmap_named_jpg",
          [](const Installation& in) {
              test::writeFile(in.folder + "/bitmap.jpg", "BM" + std::string(200, '\0'));

@@ -21,7 +21,7 @@ std::unique_ptr<TempDir> memoryTempDir()
     return std::make_unique<TempDir>();
 }
 
-std::string makeJpeg(int width, int height, int seed)
+std::string makeJpeg(int width, int height, int seed, bool progressive)
 {
     Picture picture;
     picture.width = width;
@@ -37,6 +37,7 @@ std::string makeJpeg(int width, int height, int seed)
     }
     JpegOptions options;
     options.quality = 85;
+    options.progressive = progressive;
     return encodeJpeg(picture, options);
 }
 

@@ -19,7 +19,7 @@ namespace plimbury::test {
 std::unique_ptr<TempDir> memoryTempDir();
 
 // A baseline JPEG of a smooth pattern that `seed` varies.
-std::string makeJpeg(int width, int height, int seed);
+std::string makeJpeg(int width, int height, int seed, bool progressive = false);
 
 // Records every hand-over instead of changing a desktop.
 class RecordingWallpaper final : public Wallpaper {
