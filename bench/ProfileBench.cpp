@@ -6,18 +6,18 @@
 // several runs and the 10k/1k ratio, which stays near 10 when the cost is
 // linear in the entries.
 
+#include "BenchTiming.h"
 #include "platform/ProfileFile.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
 
 using plimbury::ProfileFile;
+using plimbury::bench::Timing;
 
 namespace {
 
@@ -48,28 +48,11 @@ void save(const std::string& file, int entries, int project = 1)
     profile.flush();
 }
 
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// Best of several runs, wall and processor time in milliseconds: the wall
-// time holds the wait for the disk (fsync), the processor time is steadier on
-// a shared machine.
-struct Timing {
-    double wall = 1e300;
-    double cpu = 1e300;
-};
-
 enum class Start { NewFile, SameSize, EmptyMiddleSection };
 
 Timing timeSave(const std::string& file, int entries, Start start)
 {
-    Timing t;
-    const int runs = entries >= 10000 ? 7 : 21;
-    for (int run = 0; run < runs; ++run) {
+    const auto prepare = [&] {
         if (start == Start::NewFile)
             std::filesystem::remove(file);
         // Another project of the same size: every write replaces a value.
@@ -82,14 +65,8 @@ Timing timeSave(const std::string& file, int entries, Start start)
             out << "[counttime]\r\nswtime=minute\r\n[countitem]\r\nswcount=0\r\n[switem]\r\n"
                    "[ssitem]\r\nss0=/usr/lib/screensavers/saver0.scr\r\n";
         }
-        const double cpuStart = cpuMs();
-        const auto wallStart = std::chrono::steady_clock::now();
-        save(file, entries);
-        const std::chrono::duration<double, std::milli> wall = std::chrono::steady_clock::now() - wallStart;
-        t.wall = std::min(t.wall, wall.count());
-        t.cpu = std::min(t.cpu, cpuMs() - cpuStart);
-    }
-    return t;
+    };
+    return plimbury::bench::best(entries >= 10000 ? 7 : 21, prepare, [&] { save(file, entries); });
 }
 
 } // namespace

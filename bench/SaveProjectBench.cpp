@@ -4,17 +4,17 @@
 // the entries; the smallest project fits the processor's caches, so its ratio
 // comes out higher on most machines).
 
+#include "BenchTiming.h"
 #include "project/ProjectCommands.h"
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <ctime>
 
 using namespace plimbury;
+using bench::best;
+using bench::Timing;
 
 namespace {
 
@@ -28,36 +28,6 @@ ProjectState projectOf(int entries)
     state.wallpaper = IntervalGroup{{true, false, false}, {"5", "0", "0"}};
     state.screensaver = IntervalGroup{{false, true, false}, {"0", "2", "0"}};
     return state;
-}
-
-double cpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-// Best of `runs`, in milliseconds of wall time and of processor time: on a
-// busy machine the processor time is the steadier of the two, the wall time
-// also holds the wait for the disk.
-struct Timing {
-    double wall = 1e300;
-    double cpu = 1e300;
-};
-
-template <class F>
-Timing best(int runs, F&& f)
-{
-    Timing t;
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = cpuMs();
-        const auto start = std::chrono::steady_clock::now();
-        f();
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        t.wall = std::min(t.wall, took.count());
-        t.cpu = std::min(t.cpu, cpuMs() - cpuStart);
-    }
-    return t;
 }
 
 } // namespace
@@ -79,10 +49,7 @@ int main()
     for (int s = 0; s < kSizes; ++s) {
         const ProjectState state = projectOf(sizes[s]);
         const std::string path = (dir / ("p" + std::to_string(sizes[s]) + ".lmv")).string();
-        fresh[s] = best(kRuns, [&] {
-            std::filesystem::remove(path);
-            saveProject(path, state);
-        });
+        fresh[s] = best(kRuns, [&] { std::filesystem::remove(path); }, [&] { saveProject(path, state); });
         over[s] = best(kRuns, [&] { saveProject(path, state); });
         std::printf("save %6d entries (%7ju bytes): new file %8.2f ms (cpu %8.2f), over the same project %8.2f ms "
                     "(cpu %8.2f)\n",
