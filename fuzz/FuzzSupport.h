@@ -94,4 +94,32 @@ inline void writeAll(const std::filesystem::path& path, std::string_view bytes)
     std::fclose(f);
 }
 
+// The model's reading of names in profile files, written apart from the code
+// under test: blanks (these bytes) around a name do not count, and letters
+// compare without regard to ASCII case.
+inline constexpr std::string_view kBlanks = " \t\v\f\r\n\x1A";
+
+inline std::string_view trimLeft(std::string_view s)
+{
+    const auto first = s.find_first_not_of(kBlanks);
+    return first == std::string_view::npos ? std::string_view() : s.substr(first);
+}
+
+inline std::string_view trim(std::string_view s)
+{
+    s = trimLeft(s);
+    const auto last = s.find_last_not_of(kBlanks);
+    return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
+}
+
+inline std::string fold(std::string_view s)
+{
+    std::string out(trim(s));
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 } // namespace plimbury::fuzz

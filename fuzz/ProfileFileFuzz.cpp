@@ -27,31 +27,9 @@ namespace {
 
 using plimbury::ProfileFile;
 using plimbury::fuzz::failure;
-
-constexpr std::string_view kBlanks = " \t\v\f\r\n\x1A";
-
-std::string_view trimLeft(std::string_view s)
-{
-    const auto first = s.find_first_not_of(kBlanks);
-    return first == std::string_view::npos ? std::string_view() : s.substr(first);
-}
-
-std::string_view trim(std::string_view s)
-{
-    s = trimLeft(s);
-    const auto last = s.find_last_not_of(kBlanks);
-    return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
-}
-
-std::string fold(std::string_view s)
-{
-    std::string out(trim(s));
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
+using plimbury::fuzz::fold;
+using plimbury::fuzz::trim;
+using plimbury::fuzz::trimLeft;
 
 bool hasLineBreak(std::string_view s)
 {

@@ -24,22 +24,8 @@ namespace {
 
 using plimbury::Root;
 using plimbury::fuzz::failure;
-
-constexpr std::string_view kBlanks = " \t\v\f\r\n\x1A";
-
-std::string fold(std::string_view s)
-{
-    const auto first = s.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos)
-        return {};
-    s = s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
+using plimbury::fuzz::fold;
+using plimbury::fuzz::trimLeft;
 
 bool storablePath(std::string_view path)
 {
@@ -48,8 +34,7 @@ bool storablePath(std::string_view path)
 
 bool storableValue(std::string_view name, std::string_view value)
 {
-    const auto first = name.find_first_not_of(kBlanks);
-    const std::string_view written = first == std::string_view::npos ? std::string_view() : name.substr(first);
+    const std::string_view written = trimLeft(name);
     return name.find_first_of("\r\n") == std::string_view::npos && value.find_first_of("\r\n") == std::string_view::npos
         && written.find('=') == std::string_view::npos && !written.starts_with('[');
 }
