@@ -121,7 +121,7 @@ TEST(Save, WorkedExampleComesOutByteForByte)
                               }));
 }
 
-struct ScheduleCase {
+struct CounttimeCase {
     const char* name;
     IntervalGroup wallpaper;
     IntervalGroup screensaver;
@@ -131,9 +131,26 @@ struct ScheduleCase {
 // Lists are empty here; the counts follow the counttime section.
 const std::string kEmptyCounts = crlf({"[countitem]", "sscount=0", "swcount=0"});
 
+// Each case's interval groups saved into a new file with `save`: the file is
+// the case's counttime section, then the empty lists' counts.
+template <class Cases, class Save>
+void expectCounttime(const Cases& cases, Save save)
+{
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.file("p.lmv");
+        ProjectState state;
+        state.wallpaper = c.wallpaper;
+        state.screensaver = c.screensaver;
+        save(path, state);
+        EXPECT_EQ(readFile(path), c.counttime + kEmptyCounts);
+    }
+}
+
 TEST(SaveAndRun, DueKeysOfEachUnitInTheirOrder)
 {
-    const ScheduleCase cases[] = {
+    const CounttimeCase cases[] = {
         {"hour and day", group({false, true, false}, {"0", "3", "0"}), group({false, false, true}, {"0", "0", "4"}),
          crlf({"[counttime]", "swtime=hour", "swrefreshtime=3", "sw_no=0", "setup_sw_minute=h3", "setup_swminute=0",
                "sstime=day", "ssrefreshtime=4", "ss_no=0", "screensaver_setup_swminute=d4",
@@ -166,16 +183,9 @@ TEST(SaveAndRun, DueKeysOfEachUnitInTheirOrder)
                "screensaver_setup_swminute=0", "screensaver_setup_sw_minute=0"})},
         {"nothing enabled", kNone, kNone, ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        const std::string path = dir.file("p.lmv");
-        ProjectState state;
-        state.wallpaper = c.wallpaper;
-        state.screensaver = c.screensaver;
+    expectCounttime(cases, [](const std::string& path, const ProjectState& state) {
         saveAndRunProject(path, state, fakeDue, kSavedStamp);
-        EXPECT_EQ(readFile(path), c.counttime + kEmptyCounts);
-    }
+    });
 }
 
 struct StopCase {
@@ -214,16 +224,9 @@ TEST(SaveAndRun, ABoxThatIsNotANumberStopsTheWritesThere)
     }
 }
 
-struct SaveCase {
-    const char* name;
-    IntervalGroup wallpaper;
-    IntervalGroup screensaver;
-    std::string counttime;
-};
-
 TEST(Save, WritesEachEnabledBoxUncheckedAndTheLastStands)
 {
-    const SaveCase cases[] = {
+    const CounttimeCase cases[] = {
         {"minute and day enabled", group({true, false, true}, {"5", "7", "3"}), group({false, true, false}, {"1", "2", "9"}),
          crlf({"[counttime]", "swtime=day", "swrefreshtime=3", "sstime=hour", "ssrefreshtime=2"})},
         {"texts are not checked", group({false, true, false}, {"0", "", "0"}), group({false, false, true}, {"0", "0", "abc"}),
@@ -232,16 +235,7 @@ TEST(Save, WritesEachEnabledBoxUncheckedAndTheLastStands)
          crlf({"[counttime]", "swtime=minute", "swrefreshtime=0"})},
         {"nothing enabled", kNone, kNone, ""},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        const std::string path = dir.file("p.lmv");
-        ProjectState state;
-        state.wallpaper = c.wallpaper;
-        state.screensaver = c.screensaver;
-        saveProject(path, state);
-        EXPECT_EQ(readFile(path), c.counttime + kEmptyCounts);
-    }
+    expectCounttime(cases, [](const std::string& path, const ProjectState& state) { saveProject(path, state); });
 }
 
 TEST(Save, OverALongerRunFileKeepsWhatItDoesNotWrite)
