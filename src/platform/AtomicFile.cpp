@@ -5,12 +5,33 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <exception>
 #include <system_error>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace plimbury {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+int currentProcessId()
+{
+#ifdef _WIN32
+    return _getpid();
+#else
+    return static_cast<int>(getpid());
+#endif
+}
+
+} // namespace
 
 void writeFileAtomically(const std::string& path, std::string_view content)
 {
@@ -57,6 +78,28 @@ void removeStaleTemporaries(const std::string& target, std::chrono::seconds olde
         }
     } catch (const std::exception&) {
     }
+}
+
+void removeStaleTemporariesOnce(const std::string& target)
+{
+    // Temporaries are left only by a writer that was killed, which in a
+    // program that writes a file over and over is an earlier run of it: one
+    // look per file and run finds them, and a folder of thousands of pictures
+    // is not listed at every write (20,000 names take about 50 ms).
+    // A forked child is a process of its own too.
+    static std::mutex mutex;
+    static std::set<std::string> looked;
+    static int lookedBy = 0;
+    {
+        const std::lock_guard lock(mutex);
+        if (lookedBy != currentProcessId()) {
+            looked.clear();
+            lookedBy = currentProcessId();
+        }
+        if (!looked.insert(target).second)
+            return;
+    }
+    removeStaleTemporaries(target);
 }
 
 } // namespace plimbury

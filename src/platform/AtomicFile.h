@@ -28,12 +28,13 @@ void writeFileAtomically(const std::string& path, std::string_view content);
 
 // A writer killed between creating its temporary file and renaming it leaves
 // the temporary behind (".<name>.tmp-<16 hex digits>" beside the target).
-// AtomicFile removes those of its own target that have not been written for
+// The first AtomicFile of a target in a process removes those not written for
 // staleAfter, before it creates its own: a live writer touches its file far
 // more often, and a full disk is freed before the new file needs the room.
 inline constexpr std::chrono::seconds staleAfter {600};
 bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName);
 void removeStaleTemporaries(const std::string& target, std::chrono::seconds olderThan = staleAfter);
+void removeStaleTemporariesOnce(const std::string& target);
 
 // A file written piece by piece (in any order) that replaces `path` only at commit().
 class AtomicFile {

@@ -234,14 +234,21 @@ TEST(CrashSafety, WallpaperBitmapIsNeverHalfWritten)
     const std::size_t leftovers = leftoverTemporaries(dir.path().string());
     RecordProperty("leftover_temporary_files", static_cast<int>(leftovers));
 
-    // What the killed writers left behind is removed by the next conversion
-    // once it is old enough that no writer can still be at work on it.
+    // What the killed writers left behind is removed by the next run's first
+    // conversion once it is old enough that no writer can still be at work on it.
     const auto longAgo = fs::file_time_type::clock::now() - staleAfter - std::chrono::minutes(1);
     for (const std::string& name : test::filesIn(dir.path().string())) {
         if (name.find(".tmp") != std::string::npos)
             fs::last_write_time(dir.file(name), longAgo);
     }
-    convertJpegToBmp(jpegs[0], bitmap);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        convertJpegToBmp(jpegs[0], bitmap);
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(leftoverTemporaries(dir.path().string()), 0u) << leftovers << " left by the killed writers";
     EXPECT_EQ(test::readFile(bitmap), known[0]);
 }

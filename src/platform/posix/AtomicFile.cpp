@@ -135,7 +135,7 @@ AtomicFile::AtomicFile(const std::string& path)
         if (::access(m_target.c_str(), W_OK) != 0)
             fail(errno);
     }
-    removeStaleTemporaries(m_target);
+    removeStaleTemporariesOnce(m_target);
     m_fd = createTemp(m_target, m_temp);
     if (exists) {
         if (::fchmod(m_fd, st.st_mode & 07777) != 0) {

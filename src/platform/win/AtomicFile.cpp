@@ -158,7 +158,7 @@ AtomicFile::AtomicFile(const std::string& path)
         if (attributes & FILE_ATTRIBUTE_READONLY)
             fail(EACCES);
     }
-    removeStaleTemporaries(m_target);
+    removeStaleTemporariesOnce(m_target);
     m_fd = createTemp(m_target, m_temp);
 }
 
