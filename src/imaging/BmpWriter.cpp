@@ -4,7 +4,6 @@
 #include "platform/Error.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <limits>
 #include <stdexcept>
@@ -25,35 +24,68 @@ void putU32(std::uint8_t* p, std::uint32_t v)
     putU16(p + 2, v >> 16);
 }
 
-std::array<std::uint8_t, BmpLayout::pixelOffset> fileHeader(const BmpLayout& layout)
+constexpr std::uint64_t kHeadersSize = 54;   // BITMAPFILEHEADER + BITMAPINFOHEADER
+
+// The palette: a cube of 6 reds x 7 greens x 6 blues (the eye tells greens
+// apart best), index (r * 7 + g) * 6 + b.
+constexpr int kLevels[3] = {6, 7, 6};
+constexpr int kPaletteSize = kLevels[0] * kLevels[1] * kLevels[2];
+
+constexpr int levelValue(int level, int levels)
 {
-    std::array<std::uint8_t, BmpLayout::pixelOffset> h {};
+    return (level * 255 + (levels - 1) / 2) / (levels - 1);
+}
+
+std::vector<std::uint8_t> headers(const BmpLayout& layout)
+{
+    std::vector<std::uint8_t> h(static_cast<std::size_t>(layout.pixelOffset), 0);
     h[0] = 'B';
     h[1] = 'M';
     putU32(&h[2], static_cast<std::uint32_t>(layout.fileSize));
-    putU32(&h[10], static_cast<std::uint32_t>(BmpLayout::pixelOffset));
+    putU32(&h[10], static_cast<std::uint32_t>(layout.pixelOffset));
     putU32(&h[14], 40);                                       // BITMAPINFOHEADER
     putU32(&h[18], static_cast<std::uint32_t>(layout.width));
     putU32(&h[22], static_cast<std::uint32_t>(layout.height)); // positive: bottom-up
     putU16(&h[26], 1);                                        // planes
-    putU16(&h[28], 24);                                       // bits per pixel
+    putU16(&h[28], static_cast<std::uint32_t>(layout.bitsPerPixel));
     putU32(&h[30], 0);                                        // BI_RGB
-    putU32(&h[34], static_cast<std::uint32_t>(layout.fileSize - BmpLayout::pixelOffset));
-    // Resolution, palette size and important colours stay 0: unspecified, none.
+    putU32(&h[34], static_cast<std::uint32_t>(layout.fileSize - layout.pixelOffset));
+    putU32(&h[46], static_cast<std::uint32_t>(layout.paletteSize)); // colours used
+    // Resolution and important colours stay 0: unspecified, all.
+    if (layout.paletteSize) {
+        std::uint8_t* entry = &h[kHeadersSize];
+        for (int r = 0; r < kLevels[0]; ++r)
+            for (int g = 0; g < kLevels[1]; ++g)
+                for (int b = 0; b < kLevels[2]; ++b, entry += 4) {
+                    entry[0] = static_cast<std::uint8_t>(levelValue(b, kLevels[2]));
+                    entry[1] = static_cast<std::uint8_t>(levelValue(g, kLevels[1]));
+                    entry[2] = static_cast<std::uint8_t>(levelValue(r, kLevels[0]));
+                }
+    }
     return h;
+}
+
+// a / 16, rounded half away from zero.
+inline int sixteenths(int a)
+{
+    return (a + (a >= 0 ? 8 : -8)) / 16;
 }
 
 } // namespace
 
-BmpLayout BmpLayout::of(int width, int height)
+BmpLayout BmpLayout::of(int width, int height, BmpColours colours)
 {
     if (width <= 0 || height <= 0)
         throw std::invalid_argument("BmpLayout: empty picture");
     BmpLayout l;
     l.width = width;
     l.height = height;
-    l.rowStride = (static_cast<std::uint64_t>(width) * 3 + 3) & ~std::uint64_t {3};
-    l.fileSize = pixelOffset + l.rowStride * static_cast<std::uint64_t>(height);
+    const bool palette = colours == BmpColours::Palette;
+    l.bitsPerPixel = palette ? 8 : 24;
+    l.paletteSize = palette ? kPaletteSize : 0;
+    l.pixelOffset = kHeadersSize + 4 * static_cast<std::uint64_t>(l.paletteSize);
+    l.rowStride = (static_cast<std::uint64_t>(width) * (palette ? 1 : 3) + 3) & ~std::uint64_t {3};
+    l.fileSize = l.pixelOffset + l.rowStride * static_cast<std::uint64_t>(height);
     if (l.fileSize > std::numeric_limits<std::uint32_t>::max())
         throw Error("The picture (" + std::to_string(width) + " x " + std::to_string(height)
                     + ") is too large for a bitmap file");
@@ -65,8 +97,9 @@ std::uint64_t BmpLayout::offsetOfRow(int row) const
     return pixelOffset + static_cast<std::uint64_t>(height - 1 - row) * rowStride;
 }
 
-BmpWriter::BmpWriter(std::string path)
+BmpWriter::BmpWriter(std::string path, BmpColours colours)
     : m_path(std::move(path))
+    , m_colours(colours)
 {
 }
 
@@ -92,13 +125,13 @@ void BmpWriter::start(int width, int height)
 {
     if (m_file)
         throw std::logic_error("BmpWriter::start twice");
-    m_layout = BmpLayout::of(width, height);
+    m_layout = BmpLayout::of(width, height, m_colours);
     try {
         m_file = std::make_unique<AtomicFile>(m_path);
         // The whole size first: bands arrive bottom of the file last, and
         // padding bytes no band writes read as zero.
         m_file->reserve(m_layout.fileSize);
-        const auto header = fileHeader(m_layout);
+        const auto header = headers(m_layout);
         m_file->writeAt(0, header.data(), header.size());
     } catch (const FileError& e) {
         m_file.reset();
@@ -106,7 +139,7 @@ void BmpWriter::start(int width, int height)
     }
     // At least a row; no more than the picture: a small picture takes one
     // buffer of its own size, not several of a wallpaper's.
-    const std::uint64_t pixelBytes = m_layout.fileSize - BmpLayout::pixelOffset;
+    const std::uint64_t pixelBytes = m_layout.fileSize - m_layout.pixelOffset;
     m_bufferSize = static_cast<std::size_t>(
         std::max<std::uint64_t>(m_layout.rowStride, std::min<std::uint64_t>(m_bufferSize, pixelBytes)));
     if (m_bufferSize >= pixelBytes)
@@ -115,6 +148,10 @@ void BmpWriter::start(int width, int height)
     for (auto& buffer : m_buffers) {
         buffer.assign(m_bufferSize, 0);
         m_free.push_back(buffer.data());
+    }
+    if (m_colours == BmpColours::Palette) {
+        m_errorsHere.assign((static_cast<std::size_t>(width) + 2) * 3, 0);
+        m_errorsBelow.assign(m_errorsHere.size(), 0);
     }
     m_writer = std::thread(&BmpWriter::writerLoop, this);
 }
@@ -231,14 +268,44 @@ void BmpWriter::putRows(const std::uint8_t* const* rows, int count)
         const int k = m_bandFirstRow + m_bandRowCount - 1 - m_nextRow;
         std::uint8_t* out = m_band + static_cast<std::size_t>(k) * m_layout.rowStride;
         const std::uint8_t* in = rows[i];
-        for (std::size_t x = 0; x < width; ++x, in += 3, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
+        if (m_colours == BmpColours::Palette) {
+            quantizeRow(in, out);
+        } else {
+            for (std::size_t x = 0; x < width; ++x, in += 3, out += 3) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+            }
         }
         ++m_nextRow;
         if (m_nextRow == m_bandFirstRow + m_bandRowCount)
             submitBand();
+    }
+}
+
+// Floyd-Steinberg error diffusion onto the colour cube: what a pixel misses
+// of its colour goes 7/16 to the pixel on its right, 3/16, 5/16 and 1/16 to
+// the three below it, so areas keep their colour on average.
+void BmpWriter::quantizeRow(const std::uint8_t* rgb, std::uint8_t* out)
+{
+    std::swap(m_errorsHere, m_errorsBelow);
+    std::fill(m_errorsBelow.begin(), m_errorsBelow.end(), 0);
+    int carried[3] = {0, 0, 0};   // sixteenths from the pixel on the left
+    for (int x = 0; x < m_layout.width; ++x, rgb += 3) {
+        int index = 0;
+        for (int c = 0; c < 3; ++c) {
+            const std::size_t at = (static_cast<std::size_t>(x) + 1) * 3 + static_cast<std::size_t>(c);
+            const int levels = kLevels[c];
+            const int wanted = std::clamp(rgb[c] + sixteenths(m_errorsHere[at] + carried[c]), 0, 255);
+            const int level = (wanted * (levels - 1) + 127) / 255;
+            const int error = wanted - levelValue(level, levels);
+            index = index * levels + level;
+            carried[c] = 7 * error;
+            m_errorsBelow[at - 3] += 3 * error;
+            m_errorsBelow[at] += 5 * error;
+            m_errorsBelow[at + 3] += error;
+        }
+        out[x] = static_cast<std::uint8_t>(index);
     }
 }
 

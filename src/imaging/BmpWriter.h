@@ -1,6 +1,7 @@
 #pragma once
-// A streamed writer of uncompressed 24-bit Windows bitmaps (BITMAPFILEHEADER,
-// BITMAPINFOHEADER, bottom-up BGR rows padded to 4 bytes). Rows go to a
+// A streamed writer of uncompressed Windows bitmaps (BITMAPFILEHEADER,
+// BITMAPINFOHEADER, bottom-up rows padded to 4 bytes): 24-bit BGR, or 8-bit
+// with a palette for displays of 256 colours or fewer. Rows go to a
 // temporary file beside the target, each band at its place in the file, by a
 // second thread while the caller produces the next band, so memory stays a
 // few bands whatever the picture's size. The target is replaced only by
@@ -32,19 +33,21 @@ class AtomicFile;
 struct BmpLayout {
     int width = 0;
     int height = 0;
+    int bitsPerPixel = 24;
+    int paletteSize = 0;             // entries of 4 bytes between the headers and the pixels
     std::uint64_t rowStride = 0;     // bytes per row in the file, padding included
     std::uint64_t fileSize = 0;
-    static constexpr std::uint64_t pixelOffset = 54;
+    std::uint64_t pixelOffset = 54;
 
     // Throws the "too large" Error when the file would not fit 32-bit sizes.
-    static BmpLayout of(int width, int height);
+    static BmpLayout of(int width, int height, BmpColours colours = BmpColours::TrueColour);
     // File offset of the row that is `row` rows from the top of the picture.
     std::uint64_t offsetOfRow(int row) const;
 };
 
 class BmpWriter : public RowSink {
 public:
-    explicit BmpWriter(std::string path);
+    explicit BmpWriter(std::string path, BmpColours colours = BmpColours::TrueColour);
     ~BmpWriter() override;
     BmpWriter(const BmpWriter&) = delete;
     BmpWriter& operator=(const BmpWriter&) = delete;
@@ -55,7 +58,7 @@ public:
     void finish() override;
 
     // Direct use, for producers that can decode straight into the file's
-    // layout (BGR, padding left zero): after start(), take a buffer of
+    // layout (24 bits only: BGR, padding left zero): after start(), take a buffer of
     // bufferSize() bytes, fill it, and hand it back with where its bytes go.
     // `pieces` runs of `pieceSize` bytes, the k-th at buffer + k * bufferStride,
     // are written at fileOffset + k * fileStride.
@@ -90,8 +93,10 @@ private:
     [[noreturn]] void failCreate(int errnoValue) const;
     void throwIfWriteFailed();
     void submitBand();
+    void quantizeRow(const std::uint8_t* rgb, std::uint8_t* out);
 
     std::string m_path;
+    BmpColours m_colours;
     BmpLayout m_layout;
     std::size_t m_bufferSize = 2u << 20;
     int m_bufferCount = 3;
@@ -111,6 +116,9 @@ private:
     int m_bandFirstRow = 0;
     int m_bandRowCount = 0;
     int m_nextRow = 0;
+    // Palette: the error each pixel of the next row has coming, per channel.
+    std::vector<int> m_errorsBelow;
+    std::vector<int> m_errorsHere;
 };
 
 } // namespace plimbury

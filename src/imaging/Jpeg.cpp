@@ -114,7 +114,7 @@ void convertFlipped(JpegReader& reader, BmpWriter& writer, int orientation)
                 reversePixels(rows[static_cast<std::size_t>(i)], w);
         }
         BmpWriter::Placement p;
-        p.fileOffset = BmpLayout::pixelOffset + stride * static_cast<std::uint64_t>(upsideDown ? y : h - y - n);
+        p.fileOffset = writer.layout().pixelOffset + stride * static_cast<std::uint64_t>(upsideDown ? y : h - y - n);
         p.pieceSize = stride * static_cast<std::size_t>(n);
         writer.submit(buffer, p);
     }
@@ -144,7 +144,7 @@ void convertTransposed(JpegReader& reader, BmpWriter& writer, int orientation)
                             -static_cast<std::ptrdiff_t>(stripStride), firstColumn);
         }
         BmpWriter::Placement p;
-        p.fileOffset = BmpLayout::pixelOffset + 3 * static_cast<std::uint64_t>(firstColumn);
+        p.fileOffset = layout.pixelOffset + 3 * static_cast<std::uint64_t>(firstColumn);
         p.pieceSize = stripStride;
         p.pieces = w;
         p.bufferStride = stripStride;
@@ -204,8 +204,14 @@ void decodeJpegFile(const std::string& path, RowSink& sink, const DecodeOptions&
     sink.finish();
 }
 
-void convertJpegToBmp(const std::string& jpegPath, const std::string& bmpPath)
+void convertJpegToBmp(const std::string& jpegPath, const std::string& bmpPath, BmpColours colours)
 {
+    if (colours == BmpColours::Palette) {
+        // The colour reduction runs on rows in order, top to bottom.
+        BmpWriter writer(bmpPath, colours);
+        decodeJpegFile(jpegPath, writer);
+        return;
+    }
     JpegReader reader(jpegPath, PixelOrder::Bgr, true);
     const int orientation = reader.orientation();
     const int w = reader.width();

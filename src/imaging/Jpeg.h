@@ -35,14 +35,22 @@ struct DecodeOptions {
 // error the sink sees no further call.
 void decodeJpegFile(const std::string& path, RowSink& sink, const DecodeOptions& options = {});
 
+enum class BmpColours {
+    TrueColour,   // 24 bits a pixel
+    Palette,      // 8 bits a pixel: a colour cube of 252 entries, error diffusion
+};
+
 // Converts a JPEG file at full size, EXIF orientation applied, into an
-// uncompressed 24-bit BMP at bmpPath, replacing it atomically. Memory stays a
-// few MiB whatever the size (about 12 MiB for pictures on their side).
+// uncompressed 24-bit BMP at bmpPath (or 8-bit with a palette, for displays
+// of 256 colours or fewer), replacing it atomically. Memory stays a few MiB
+// whatever the size (about 12 MiB for pictures on their side; a picture
+// turned upside down or on its side is held whole for the 8-bit form).
 // Besides the decode errors: Error("Cannot create file \"<bmpPath>\". <system
 // text>"), also when a write or the final replacement fails, and
 // Error("The picture (<w> x <h>) is too large for a bitmap file") for
 // pictures whose BMP would not fit the format's 32-bit sizes (nothing is
 // written then).
-void convertJpegToBmp(const std::string& jpegPath, const std::string& bmpPath);
+void convertJpegToBmp(const std::string& jpegPath, const std::string& bmpPath,
+                      BmpColours colours = BmpColours::TrueColour);
 
 } // namespace plimbury
