@@ -62,6 +62,11 @@ public:
             throw *notStored;
     }
 
+    int colourDepth() override
+    {
+        return desktop::x11ScreenDepth();
+    }
+
 private:
     // Made at the first change rather than at construction, so that a wrong
     // PLIMBURY_DESKTOP or an absent desktop service is reported like any

@@ -23,6 +23,10 @@ public:
     // PLIMBURY_DESKTOP is reported here, before anything is stored, with the
     // accepted names.
     virtual void setDesktopWallpaper(const std::string& path) = 0;
+
+    // Bits per pixel of the display the wallpaper is shown on; 24 when it
+    // cannot be told. Displays of 8 bits or fewer get an 8-bit picture.
+    virtual int colourDepth() { return 24; }
 };
 
 // The store must outlive the returned object. Does not throw.

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace plimbury;
@@ -413,6 +414,66 @@ TEST(DesktopSession, CommandsReportStatusOutputAndAreStoppedAtTheDeadline)
         EXPECT_EQ(result.exitStatus, c.exitStatus);
         EXPECT_EQ(result.output, c.output);
     }
+}
+
+// A private X server of one screen `depth` bits deep, for one test; null
+// display name when Xvfb cannot be started.
+class PrivateXServer {
+public:
+    explicit PrivateXServer(int depth)
+    {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(ready[0]);
+            const std::string fd = std::to_string(ready[1]);
+            const std::string screen = "64x48x" + std::to_string(depth);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
+                   "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // The number, then a line break in a write of its own: the server
+        // stops if the pipe is closed between the two.
+        std::string number;
+        char c = 0;
+        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ready[0]);
+        if (c == '\n' && !number.empty())
+            m_display = ":" + number;
+    }
+    ~PrivateXServer()
+    {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+    const std::string& display() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
+};
+
+TEST(DesktopSession, DepthOfTheXDisplay)
+{
+    for (const int depth : {8, 16, 24}) {
+        const PrivateXServer server(depth);
+        if (server.display().empty())
+            GTEST_SKIP() << "Xvfb cannot be started here";
+        const ScopedEnv display("DISPLAY", server.display().c_str());
+        EXPECT_EQ(x11ScreenDepth(), depth) << "display " << server.display();
+    }
+    const ScopedEnv noDisplay("DISPLAY", nullptr);
+    EXPECT_EQ(x11ScreenDepth(), 24);
+    const ScopedEnv goneDisplay("DISPLAY", ":4095");
+    EXPECT_EQ(x11ScreenDepth(), 24);
 }
 
 } // namespace

@@ -175,6 +175,11 @@ std::string freshWallpaperPath(const std::string& path, const std::string& folde
 // ${XDG_CACHE_HOME:-$HOME/.cache}/plimbury
 std::string wallpaperCacheFolder();
 
+// The depth of the X display named by DISPLAY (its default screen's root
+// window), the wallpaper being shown there whatever the desktop; 24 without
+// a display or when it cannot be opened.
+int x11ScreenDepth();
+
 // makeSystemWallpaper() with a given backend instead of PLIMBURY_DESKTOP's,
 // for tests of a backend through the whole hand-over.
 std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<DesktopBackend> backend);

@@ -133,6 +133,17 @@ void checkRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie, const 
     }
 }
 
+// The screen `number` of an opened display; null when the connection failed.
+const xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
+{
+    if (xcb_connection_has_error(connection))
+        return nullptr;
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; i < number && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    return screens.rem ? screens.data : nullptr;
+}
+
 xcb_atom_t atom(xcb_connection_t* connection, const char* name, bool onlyIfExists)
 {
     ReplyPtr<xcb_intern_atom_reply_t> reply{xcb_intern_atom_reply(
@@ -166,16 +177,11 @@ public:
 
         int screenNumber = 0;
         Connection connection(xcb_connect(nullptr, &screenNumber));
-        if (xcb_connection_has_error(connection.get()))
+        const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
+        if (!screen)
             throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
         xcb_connection_t* c = connection.get();
         const xcb_setup_t* setup = xcb_get_setup(c);
-        xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
-        for (int i = 0; i < screenNumber && screens.rem; ++i)
-            xcb_screen_next(&screens);
-        if (!screens.rem)
-            throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
-        const xcb_screen_t* screen = screens.data;
         const PixelFormat format = pixelFormatOf(setup, screen);
         const int width = screen->width_in_pixels;
         const int height = screen->height_in_pixels;
@@ -256,6 +262,16 @@ void setPictureReader(PictureReader reader)
 {
     const std::lock_guard lock(g_readerMutex);
     g_reader = std::move(reader);
+}
+
+int x11ScreenDepth()
+{
+    if (environmentValue("DISPLAY").empty())
+        return 24;
+    int screenNumber = 0;
+    Connection connection(xcb_connect(nullptr, &screenNumber));
+    const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
+    return screen ? screen->root_depth : 24;
 }
 
 std::unique_ptr<DesktopBackend> makeX11Backend()

@@ -28,6 +28,16 @@ public:
             message += " " + reason;
         throw Error(message);
     }
+
+    int colourDepth() override
+    {
+        const HDC screen = GetDC(nullptr);
+        if (!screen)
+            return 24;
+        const int bits = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+        ReleaseDC(nullptr, screen);
+        return bits > 0 ? bits : 24;
+    }
 };
 
 } // namespace
