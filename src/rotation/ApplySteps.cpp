@@ -57,8 +57,11 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
 {
     const std::string extension = upperExtension(entry);
     const bool jpeg = extension == ".JPG" || extension == ".JPEG";
-    if (jpeg)
-        convertJpegToBmp(entry, bitmapPath);
+    if (jpeg) {
+        // A display of 256 colours or fewer gets the picture with a palette.
+        const bool fewColours = wallpaper.colourDepth() <= 8;
+        convertJpegToBmp(entry, bitmapPath, fewColours ? BmpColours::Palette : BmpColours::TrueColour);
+    }
 
     std::exception_ptr styleFailure;
     try {

@@ -20,7 +20,8 @@ std::string wallpaperBitmapPath(const std::string& dataFolder);
 // period included, ASCII letters upper-cased; "" when the name has no period.
 std::string upperExtension(std::string_view entry);
 
-// A ".JPG"/".JPEG" entry is converted to `bitmapPath` first (its failures
+// A ".JPG"/".JPEG" entry is converted to `bitmapPath` first (8 bits with a
+// palette when the wallpaper's display has 8 bits or fewer; its failures
 // stop the step before anything else changes); then TileWallPaper "0" and
 // WallPaperStyle "2" go to the desktop key; then the bitmap (or any other
 // entry's own path, unchanged) is handed to the desktop. The hand-over is

@@ -74,7 +74,9 @@ public:
         if (refuse)
             throw Error("The desktop refused the picture");
     }
+    int colourDepth() override { return depth; }
     bool refuse = false;
+    int depth = 24;
 
 private:
     Log& m_log;
@@ -168,6 +170,20 @@ TEST_F(WallpaperStep, JpegIsConvertedThenStyledThenHandedOver)
         EXPECT_EQ(bmp.substr(0, 2), "BM");
         EXPECT_EQ(le32(bmp, 18), width) << name;
         EXPECT_EQ(std::abs(le32(bmp, 22)), height) << name;
+    }
+}
+
+TEST_F(WallpaperStep, DisplaysOf256ColoursOrFewerGetAnEightBitPicture)
+{
+    const std::pair<int, int> depths[] = {{1, 8}, {4, 8}, {8, 8}, {15, 24}, {16, 24}, {24, 24}, {32, 24}};
+    const std::string entry = dir.file("photo.jpg");
+    writeJpeg(entry, 9, 6);
+    for (const auto& [depth, bits] : depths) {
+        wallpaper.depth = depth;
+        applyWallpaper(entry, store, wallpaper, bitmap);
+        const std::string bmp = test::readFile(bitmap);
+        ASSERT_GE(bmp.size(), 54u);
+        EXPECT_EQ(bmp[28], bits) << "display of " << depth << " bits";
     }
 }
 
