@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -27,6 +29,18 @@ int main(int argc, char** argv)
     // Hidden in the notification area the program has no window at all; it
     // ends only through "Exit" or "Abandon  and  Exit".
     QApplication::setQuitOnLastWindowClosed(false);
+
+#ifndef _WIN32
+    // Qt cannot paint windows on X displays of fewer than 16 bits per pixel
+    // (it crashes in the first paint); say so instead.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        if (const int depth = plimbury::desktop::x11ScreenDepth(); depth < 16) {
+            std::fprintf(stderr, "plimbury: the X display \"%s\" has %d bits per pixel; the program's windows need 16 or more\n",
+                         plimbury::environmentValue("DISPLAY").c_str(), depth);
+            return 1;
+        }
+    }
+#endif
 
     // A second start (typically the user's, while the log-on copy sits in the
     // tray) shows the running copy's window instead of rotating the same

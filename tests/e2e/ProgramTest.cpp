@@ -265,4 +265,26 @@ TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
     EXPECT_EQ(*program.status(), 0);
 }
 
+// Qt cannot paint on a display of 256 colours: the program says so and stops,
+// and nothing is written.
+TEST(Program, RefusesAnEightBitDisplayWithAMessage)
+{
+    if (!haveTool("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    plimbury::test::TempDir dir;
+    // A private server with one 8-bit screen, the program on it, its status.
+    const std::string script = dir.file("eight-bits.sh");
+    plimbury::test::writeFile(script,
+        "exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 320x240x8 -nolisten tcp 2>/dev/null); server=$!\n"
+        "read -r n <&3\n"
+        "DISPLAY=:$n HOME=\"$1\" PLIMBURY_REGISTRY=\"$1/registry\" PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=xcb "
+        "timeout 60 \"$2\" 2>&1 | grep plimbury:\n"
+        "echo \"status=${PIPESTATUS[0]}\"\n"
+        "kill $server\n");
+    const std::string out = run("bash '" + script + "' '" + dir.path().string() + "' '" PLIMBURY_EXECUTABLE "'");
+    EXPECT_NE(out.find("has 8 bits per pixel; the program's windows need 16 or more"), std::string::npos) << out;
+    EXPECT_NE(out.find("status=1"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("registry"))) << "nothing written";
+}
+
 } // namespace
