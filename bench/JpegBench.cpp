@@ -2,6 +2,7 @@
 //  - full-size JPEG to BMP of 24 MP and 50 MP photo-like pictures (wall time,
 //    peak resident memory above the program's idle size, pixel identity), and
 //    of a 24 MP one whose EXIF orientation turns it on its side;
+//  - the 24 MP picture to an 8-bit BMP against djpeg's one-pass reduction;
 //  - the preview decode of the 24 MP picture against djpeg -scale 1/8;
 //  - 200 pictures of 1600 x 1200 previewed for a 344 x 258 area.
 // Every measured run is a child process, so wall time includes the start of a
@@ -242,6 +243,10 @@ int childWork(int argc, char** argv)
         plimbury::convertJpegToBmp(argv[2], argv[3]);
         return 0;
     }
+    if (mode == "convert8" && argc == 4) {
+        plimbury::convertJpegToBmp(argv[2], argv[3], plimbury::BmpColours::Palette);
+        return 0;
+    }
     if (mode == "decode" && argc == 3) {
         NullSink sink;
         plimbury::decodeJpegFile(argv[2], sink);
@@ -314,6 +319,30 @@ void benchConversion(const std::string& jpeg, const fs::path& folder, int runs, 
     std::printf("  ratio time ours/djpeg %.2f (median %.2f)   pixels identical to djpeg's: %s\n",
                 convert.bestSeconds() / djpeg.bestSeconds(), convert.medianSeconds() / djpeg.medianSeconds(),
                 turned ? "(turned, not compared)" : identical ? "yes" : "NO");
+    fs::remove(ours);
+    fs::remove(theirs);
+}
+
+// The 8-bit bitmap against libjpeg's own one-pass colour reduction (a cube
+// and Floyd-Steinberg diffusion, as ours).
+void benchPalette(const std::string& jpeg, const fs::path& folder, int runs, double idleMiB)
+{
+    const std::string ours = (folder / "ours8.bmp").string();
+    const std::string theirs = (folder / "djpeg8.bmp").string();
+    Series convert, djpeg;
+    for (int i = 0; i < runs; ++i) {
+        djpeg.runs.push_back(
+            run({"djpeg", "-colors", "252", "-onepass", "-dither", "fs", "-bmp", "-outfile", theirs, jpeg}));
+        convert.runs.push_back(run({self, "convert8", jpeg, ours}));
+    }
+    std::printf("\n24 MP JPEG to an 8-bit BMP (%s), best (median) of %d:\n", fs::path(jpeg).filename().c_str(), runs);
+    std::printf("  djpeg -colors 252 -onepass -dither fs  %6.3f s (%6.3f), cpu %6.3f s, peak %7.1f MiB\n",
+                djpeg.bestSeconds(), djpeg.medianSeconds(), djpeg.bestCpuSeconds(), djpeg.peakMiB());
+    std::printf("  convertJpegToBmp (palette)             %6.3f s (%6.3f), cpu %6.3f s, peak %7.1f MiB = idle + %.1f MiB\n",
+                convert.bestSeconds(), convert.medianSeconds(), convert.bestCpuSeconds(), convert.peakMiB(),
+                convert.peakMiB() - idleMiB);
+    std::printf("  ratio time ours/djpeg %.2f (median %.2f)\n", convert.bestSeconds() / djpeg.bestSeconds(),
+                convert.medianSeconds() / djpeg.medianSeconds());
     fs::remove(ours);
     fs::remove(theirs);
 }
@@ -406,6 +435,7 @@ int main(int argc, char** argv)
         benchConversion(mp24, folder, runs, idle.peakMiB(), "24 MP");
         benchConversion(mp50, folder, runs, idle.peakMiB(), "50 MP");
         benchConversion(ensurePhoto(folder, 6000, 4000, 24, 6), folder, runs, idle.peakMiB(), "24 MP on its side (EXIF 6)");
+        benchPalette(mp24, folder, runs, idle.peakMiB());
         benchPreview(mp24, runs);
         benchManyPreviews(folder);
         return 0;
