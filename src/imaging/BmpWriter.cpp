@@ -4,6 +4,7 @@
 #include "platform/Error.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <limits>
 #include <stdexcept>
@@ -65,11 +66,30 @@ std::vector<std::uint8_t> headers(const BmpLayout& layout)
     return h;
 }
 
-// a / 16, rounded half away from zero.
-inline int sixteenths(int a)
+// For each channel and wanted value: its part of the palette index (the
+// nearest level, weighted by the channel's place) and what that level misses.
+struct CubeStep {
+    std::uint8_t part;
+    std::int8_t error;
+};
+using CubeTable = std::array<std::array<CubeStep, 256>, 3>;
+
+constexpr CubeTable makeCubeTable()
 {
-    return (a + (a >= 0 ? 8 : -8)) / 16;
+    CubeTable table {};
+    const int weights[3] = {kLevels[1] * kLevels[2], kLevels[2], 1};
+    for (int c = 0; c < 3; ++c) {
+        const int levels = kLevels[c];
+        for (int v = 0; v < 256; ++v) {
+            const int level = (v * (levels - 1) + 127) / 255;
+            table[static_cast<std::size_t>(c)][static_cast<std::size_t>(v)] =
+                CubeStep {static_cast<std::uint8_t>(level * weights[c]), static_cast<std::int8_t>(v - levelValue(level, levels))};
+        }
+    }
+    return table;
 }
+
+constexpr CubeTable kCube = makeCubeTable();
 
 } // namespace
 
@@ -290,20 +310,20 @@ void BmpWriter::quantizeRow(const std::uint8_t* rgb, std::uint8_t* out)
 {
     std::swap(m_errorsHere, m_errorsBelow);
     std::fill(m_errorsBelow.begin(), m_errorsBelow.end(), 0);
-    int carried[3] = {0, 0, 0};   // sixteenths from the pixel on the left
-    for (int x = 0; x < m_layout.width; ++x, rgb += 3) {
-        int index = 0;
+    // Errors are kept in sixteenths; index 3 is the first pixel's.
+    const int* here = m_errorsHere.data() + 3;
+    int* below = m_errorsBelow.data() + 3;
+    int carried[3] = {0, 0, 0};   // from the pixel on the left
+    for (int x = 0; x < m_layout.width; ++x, rgb += 3, here += 3, below += 3) {
+        unsigned index = 0;
         for (int c = 0; c < 3; ++c) {
-            const std::size_t at = (static_cast<std::size_t>(x) + 1) * 3 + static_cast<std::size_t>(c);
-            const int levels = kLevels[c];
-            const int wanted = std::clamp(rgb[c] + sixteenths(m_errorsHere[at] + carried[c]), 0, 255);
-            const int level = (wanted * (levels - 1) + 127) / 255;
-            const int error = wanted - levelValue(level, levels);
-            index = index * levels + level;
-            carried[c] = 7 * error;
-            m_errorsBelow[at - 3] += 3 * error;
-            m_errorsBelow[at] += 5 * error;
-            m_errorsBelow[at + 3] += error;
+            const int wanted = std::clamp(rgb[c] + ((here[c] + carried[c] + 8) >> 4), 0, 255);
+            const CubeStep step = kCube[static_cast<std::size_t>(c)][static_cast<std::size_t>(wanted)];
+            index += step.part;
+            carried[c] = 7 * step.error;
+            below[c - 3] += 3 * step.error;
+            below[c] += 5 * step.error;
+            below[c + 3] += step.error;
         }
         out[x] = static_cast<std::uint8_t>(index);
     }
