@@ -33,41 +33,38 @@ void runChecked(const CommandRunner& runner, const std::vector<std::string>& arg
     }
 }
 
-// The compositor keeps the named file open only while drawing it, and
-// "lumavue.bmp" keeps its name: each change gets a fresh name, which also
-// keeps odd characters of the user's own file names out of sway's parser.
-class SwayBackend final : public DesktopBackend {
+// The picture is shown under a fresh name at every change: sway's compositor
+// keeps the named file open only while drawing it, pcmanfm-qt caches pictures
+// by file name, and "lumavue.bmp" keeps its name. A fresh name also keeps odd
+// characters of the user's own file names out of sway's parser.
+class CommandBackend final : public DesktopBackend {
 public:
-    explicit SwayBackend(CommandRunner runner)
+    using CommandFor = std::vector<std::string> (*)(const std::string& shown);
+
+    CommandBackend(CommandRunner runner, CommandFor commandFor)
         : m_runner(std::move(runner))
+        , m_commandFor(commandFor)
     {
     }
     void showWallpaper(const std::string& path) override
     {
-        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
-        runChecked(m_runner, {"swaymsg", "output", "*", "bg", swayPathArgument(shown), "stretch"});
+        runChecked(m_runner, m_commandFor(freshWallpaperPath(path, wallpaperCacheFolder())));
     }
 
 private:
     CommandRunner m_runner;
+    CommandFor m_commandFor;
 };
 
-// pcmanfm-qt caches the picture by file name.
-class LxqtBackend final : public DesktopBackend {
-public:
-    explicit LxqtBackend(CommandRunner runner)
-        : m_runner(std::move(runner))
-    {
-    }
-    void showWallpaper(const std::string& path) override
-    {
-        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
-        runChecked(m_runner, {"pcmanfm-qt", "--set-wallpaper", shown, "--wallpaper-mode", "stretch"});
-    }
+std::vector<std::string> swayCommand(const std::string& shown)
+{
+    return {"swaymsg", "output", "*", "bg", swayPathArgument(shown), "stretch"};
+}
 
-private:
-    CommandRunner m_runner;
-};
+std::vector<std::string> lxqtCommand(const std::string& shown)
+{
+    return {"pcmanfm-qt", "--set-wallpaper", shown, "--wallpaper-mode", "stretch"};
+}
 
 CommandResult runForDesktop(const std::vector<std::string>& argv)
 {
@@ -110,7 +107,7 @@ std::string swayPathArgument(const std::string& path)
 
 std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner)
 {
-    return std::make_unique<SwayBackend>(std::move(runner));
+    return std::make_unique<CommandBackend>(std::move(runner), &swayCommand);
 }
 
 std::unique_ptr<DesktopBackend> makeSwayBackend()
@@ -120,7 +117,7 @@ std::unique_ptr<DesktopBackend> makeSwayBackend()
 
 std::unique_ptr<DesktopBackend> makeLxqtBackend(CommandRunner runner)
 {
-    return std::make_unique<LxqtBackend>(std::move(runner));
+    return std::make_unique<CommandBackend>(std::move(runner), &lxqtCommand);
 }
 
 std::unique_ptr<DesktopBackend> makeLxqtBackend()
