@@ -3,7 +3,6 @@
 #include "platform/AtomicFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -31,15 +30,6 @@ int currentProcessId()
 #endif
 }
 
-} // namespace
-
-void writeFileAtomically(const std::string& path, std::string_view content)
-{
-    AtomicFile file(path);
-    file.writeAt(0, content.data(), content.size());
-    file.commit();
-}
-
 bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName)
 {
     constexpr std::string_view tail = ".tmp-";
@@ -50,11 +40,10 @@ bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName)
         || candidate.substr(1 + targetName.size(), tail.size()) != tail)
         return false;
     const std::string_view suffix = candidate.substr(candidate.size() - suffixLength);
-    return std::all_of(suffix.begin(), suffix.end(),
-                       [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) && !std::isupper(static_cast<unsigned char>(c)); });
+    return std::all_of(suffix.begin(), suffix.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
-void removeStaleTemporaries(const std::string& target, std::chrono::seconds olderThan)
+void removeStaleTemporaries(const std::string& target)
 {
     // Best effort throughout: an unreadable folder, a name the system cannot
     // convert or a file that cannot be removed leaves things as they were, and
@@ -72,12 +61,21 @@ void removeStaleTemporaries(const std::string& target, std::chrono::seconds olde
             if (!it->is_regular_file(entryError) || entryError)
                 continue;
             const auto written = fs::last_write_time(it->path(), entryError);
-            if (entryError || now - written < olderThan)
+            if (entryError || now - written < staleAfter)
                 continue;
             fs::remove(it->path(), entryError);
         }
     } catch (const std::exception&) {
     }
+}
+
+} // namespace
+
+void writeFileAtomically(const std::string& path, std::string_view content)
+{
+    AtomicFile file(path);
+    file.writeAt(0, content.data(), content.size());
+    file.commit();
 }
 
 void removeStaleTemporariesOnce(const std::string& target)

@@ -32,8 +32,6 @@ void writeFileAtomically(const std::string& path, std::string_view content);
 // staleAfter, before it creates its own: a live writer touches its file far
 // more often, and a full disk is freed before the new file needs the room.
 inline constexpr std::chrono::seconds staleAfter {600};
-bool isTemporaryNameOf(std::string_view candidate, std::string_view targetName);
-void removeStaleTemporaries(const std::string& target, std::chrono::seconds olderThan = staleAfter);
 void removeStaleTemporariesOnce(const std::string& target);
 
 // A file written piece by piece (in any order) that replaces `path` only at commit().
