@@ -7,6 +7,7 @@
 #include "editors/Twall.h"
 #include "imaging/Picture.h"
 #include "platform/Clock.h"
+#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "platform/System.h"
 #include "platform/Wallpaper.h"
@@ -62,11 +63,13 @@ int main(int argc, char** argv)
     const std::unique_ptr<plimbury::Store> store = plimbury::makeSystemStore();
     const plimbury::SystemClock clock;
     const std::unique_ptr<plimbury::Wallpaper> wallpaper = plimbury::makeSystemWallpaper(*store);
+    plimbury::ScreenSaverSelector screenSaver;
 
     AppServices services;
     services.store = store.get();
     services.clock = &clock;
     services.wallpaper = wallpaper.get();
+    services.screenSaver = &screenSaver;
     services.executablePath = plimbury::executablePath();
     services.executableFolder = plimbury::executableFolder();
     services.dataFolder = plimbury::programDataFolder();

@@ -95,7 +95,7 @@ void rotationTick(TForm1& window, ChannelSide side)
     } else {
         const plimbury::IntervalGroup interval = intervalOf(window.Edit4, window.Edit5, window.Edit6);
         const plimbury::ApplyStep apply = [&](const std::string& entry) {
-            plimbury::applyScreensaver(entry, *services.store);
+            plimbury::applyScreensaver(entry, *services.store, services.screenSaver);
         };
         result = runtime.engine.screensaver.tick(runtime.engine.files, window.currentProjectFile(),
                                                  {window.FileListBox2->lines(), interval, apply},

@@ -4,10 +4,13 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
+#include "platform/System.h"
+#include "platform/desktop/DesktopBackend.h"
 
 #include <cerrno>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include <cstdlib>
@@ -177,6 +180,41 @@ void setResource(std::string& text, const std::string& name, const std::string& 
     text += line;
 }
 
+// xscreensaver's list of programs: the user's file's when it has one, else
+// the installed defaults' (a resource missing from the user's file falls back
+// to the defaults, as for every X resource).
+std::vector<Program> programsFrom(const std::optional<std::string>& user, const XScreenSaverFiles& files)
+{
+    const auto listed = [](const std::string& text) -> std::optional<std::vector<Program>> {
+        std::optional<std::vector<Program>> programs;
+        for (const Resource& resource : resourcesOf(text))
+            if (resource.name == "programs")
+                programs = programsOf(resource.value);
+        return programs;
+    };
+    if (user)
+        if (std::optional<std::vector<Program>> programs = listed(*user))
+            return std::move(*programs);
+    if (const std::optional<std::string> defaults = readIfPresent(files.appDefaults))
+        if (std::optional<std::vector<Program>> programs = listed(*defaults))
+            return std::move(*programs);
+    return {};
+}
+
+std::optional<std::size_t> indexIn(const std::vector<Program>& programs, std::string_view wanted)
+{
+    std::optional<std::size_t> chosen;
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+        if (!sameIgnoringCase(programs[i].name, wanted))
+            continue;
+        if (programs[i].enabled)
+            return i;
+        if (!chosen)
+            chosen = i;
+    }
+    return chosen;
+}
+
 } // namespace
 
 XScreenSaverFiles systemXScreenSaverFiles()
@@ -190,37 +228,31 @@ XScreenSaverFiles systemXScreenSaverFiles()
     return {home + "/.xscreensaver", "/etc/X11/app-defaults/XScreenSaver"};
 }
 
-bool selectXScreenSaverProgram(const std::string& entry, const XScreenSaverFiles& files)
+bool xscreensaverInstalled(const XScreenSaverFiles& files)
 {
     struct stat info {};
-    if (stat(files.appDefaults.c_str(), &info) != 0)
+    return stat(files.appDefaults.c_str(), &info) == 0;
+}
+
+std::optional<std::size_t> xscreensaverProgramIndex(const std::string& entry, const XScreenSaverFiles& files)
+{
+    if (!xscreensaverInstalled(files))
+        return std::nullopt;
+    const std::string_view wanted = programNameOf(entry);
+    if (wanted.empty())
+        return std::nullopt;
+    return indexIn(programsFrom(readIfPresent(files.userFile), files), wanted);
+}
+
+bool selectXScreenSaverProgram(const std::string& entry, const XScreenSaverFiles& files)
+{
+    if (!xscreensaverInstalled(files))
         return false;
     const std::string_view wanted = programNameOf(entry);
     if (wanted.empty())
         return false;
-
     const std::optional<std::string> user = readIfPresent(files.userFile);
-    std::optional<std::string> listed = user;
-    if (!listed)
-        listed = readIfPresent(files.appDefaults);
-    if (!listed)
-        return false;
-
-    std::vector<Program> programs;
-    for (const Resource& resource : resourcesOf(*listed))
-        if (resource.name == "programs")
-            programs = programsOf(resource.value);
-    std::optional<std::size_t> chosen;
-    for (std::size_t i = 0; i < programs.size(); ++i) {
-        if (!sameIgnoringCase(programs[i].name, wanted))
-            continue;
-        if (programs[i].enabled) {
-            chosen = i;
-            break;
-        }
-        if (!chosen)
-            chosen = i;
-    }
+    const std::optional<std::size_t> chosen = indexIn(programsFrom(user, files), wanted);
     if (!chosen)
         return false;
 
@@ -237,14 +269,55 @@ bool selectXScreenSaverProgram(const std::string& entry, const XScreenSaverFiles
     return true;
 }
 
-bool selectXScreenSaverProgram(const std::string& entry)
+ScreenSaverSelector::ScreenSaverSelector(XScreenSaverFiles files)
+    : m_files(std::move(files))
 {
-    return selectXScreenSaverProgram(entry, systemXScreenSaverFiles());
+}
+
+void ScreenSaverSelector::select(const std::string& entry)
+{
+    if (!xscreensaverInstalled(m_files)) {
+        if (m_missingReported)
+            return;
+        m_missingReported = true;
+        throw Error(kNoScreenSaverNotice);
+    }
+    if (!selectXScreenSaverProgram(entry, m_files))
+        throw Error("\"" + entry + "\" is not one of xscreensaver's screen savers, so the screen saver does not "
+                    "change; it is only recorded as SCRNSAVE.EXE");
+}
+
+TestRunMeans systemTestRunMeans()
+{
+    TestRunMeans means;
+    means.files = systemXScreenSaverFiles();
+    means.runCommand = [](const std::vector<std::string>& argv) {
+        return desktop::runCommand(argv, 5000).exitStatus;
+    };
+    means.start = startDetached;
+    return means;
+}
+
+void testRunScreenSaver(const std::string& program, const TestRunMeans& means)
+{
+    // xscreensaver's programs take no -s; its daemon runs them full screen
+    // when asked to show one (counted from 1 there).
+    if (const std::optional<std::size_t> index = xscreensaverProgramIndex(program, means.files)) {
+        if (means.runCommand({"xscreensaver-command", "-select", std::to_string(*index + 1)}) == 0)
+            return;
+    }
+    // Without a daemon: the program in a window of its own.
+    if (!means.start(program, {}))
+        throw Error("Cannot start \"" + program + "\"; it is not a program that can be run");
 }
 
 } // namespace plimbury
 
 #else
+
+#include "platform/System.h"
+
+#include <utility>
 
 namespace plimbury {
 
@@ -253,14 +326,43 @@ XScreenSaverFiles systemXScreenSaverFiles()
     return {};
 }
 
+bool xscreensaverInstalled(const XScreenSaverFiles&)
+{
+    return false;
+}
+
+std::optional<std::size_t> xscreensaverProgramIndex(const std::string&, const XScreenSaverFiles&)
+{
+    return std::nullopt;
+}
+
 bool selectXScreenSaverProgram(const std::string&, const XScreenSaverFiles&)
 {
     return false;
 }
 
-bool selectXScreenSaverProgram(const std::string&)
+ScreenSaverSelector::ScreenSaverSelector(XScreenSaverFiles files)
+    : m_files(std::move(files))
 {
-    return false;
+}
+
+void ScreenSaverSelector::select(const std::string&)
+{
+}
+
+TestRunMeans systemTestRunMeans()
+{
+    TestRunMeans means;
+    means.runCommand = [](const std::vector<std::string>&) { return -1; };
+    means.start = startDetached;
+    return means;
+}
+
+void testRunScreenSaver(const std::string& program, const TestRunMeans& means)
+{
+    // As a screen saver runs: full screen with -s. Whether it started is not
+    // looked at, as on the system's own test run.
+    means.start(program, {"-s"});
 }
 
 } // namespace plimbury

@@ -74,10 +74,11 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
         std::rethrow_exception(styleFailure);
 }
 
-void applyScreensaver(const std::string& entry, Store& store)
+void applyScreensaver(const std::string& entry, Store& store, ScreenSaverSelector* selector)
 {
     openDesktopKey(store)->write("SCRNSAVE.EXE", entry);
-    selectXScreenSaverProgram(entry);
+    if (selector)
+        selector->select(entry);
 }
 
 } // namespace plimbury

@@ -8,6 +8,7 @@
 
 namespace plimbury {
 
+class ScreenSaverSelector;
 class Store;
 class Wallpaper;
 
@@ -32,7 +33,9 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
                     const std::string& bitmapPath);
 
 // SCRNSAVE.EXE = the entry, unchanged, in the desktop key. Errors: "Failed to
-// create key Desktop", "Failed to set data for 'SCRNSAVE.EXE'".
-void applyScreensaver(const std::string& entry, Store& store);
+// create key Desktop", "Failed to set data for 'SCRNSAVE.EXE'". Then, with a
+// selector, the system's screen saver is told (away from Windows the value
+// alone changes nothing), with the selector's errors and notices.
+void applyScreensaver(const std::string& entry, Store& store, ScreenSaverSelector* selector = nullptr);
 
 } // namespace plimbury

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,102 @@ TEST(ScreenSaverSelection, NothingHappensWithoutXScreenSaverAndFailuresAreErrors
         } catch (const Error& e) {
             EXPECT_EQ(std::string(e.what()).rfind("Cannot open file \"" + unreadable.userFile + "\". ", 0), 0u);
         }
+    }
+}
+
+// Once a change has written mode and selected into a user's file that has no
+// list of its own, the next change must still find the installed list: it is
+// the one xscreensaver itself reads.
+TEST(ScreenSaverSelection, EveryChangeInARowFindsTheInstalledList)
+{
+    Files f;
+    writeFile(f.files.appDefaults, kAppDefaults);
+    writeFile(f.files.userFile, "lock:\t\tFalse\n");
+    struct Step {
+        const char* entry;
+        const char* index;
+    };
+    for (const Step& step : {Step{"/usr/libexec/xscreensaver/qix", "3"}, Step{"/x/gears", "6"},
+                             Step{"/y/qix", "3"}, Step{"/z/attraction", "4"}, Step{"/x/gears", "6"}}) {
+        SCOPED_TRACE(step.entry);
+        EXPECT_TRUE(selectXScreenSaverProgram(step.entry, f.files));
+        EXPECT_EQ(readFile(f.files.userFile), std::string("lock:\t\tFalse\nmode:\t\tone\nselected:\t\t") + step.index + "\n");
+    }
+}
+
+std::string thrownText(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(nothing thrown)";
+}
+
+TEST(ScreenSaverSelector, SaysOnceThatNothingRunsProgramsAndNamesUnlistedEntries)
+{
+    {
+        Files notInstalled;
+        ScreenSaverSelector selector(notInstalled.files);
+        EXPECT_EQ(thrownText([&] { selector.select("/x/gears"); }), kNoScreenSaverNotice);
+        EXPECT_EQ(thrownText([&] { selector.select("/x/maze"); }), "(nothing thrown)");
+        EXPECT_FALSE(std::filesystem::exists(notInstalled.files.userFile));
+    }
+    Files f;
+    writeFile(f.files.appDefaults, kAppDefaults);
+    ScreenSaverSelector selector(f.files);
+    const std::string unlisted = "\"/home/u/flurry.scr\" is not one of xscreensaver's screen savers, so the screen "
+                                 "saver does not change; it is only recorded as SCRNSAVE.EXE";
+    EXPECT_EQ(thrownText([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
+    EXPECT_EQ(thrownText([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
+    EXPECT_EQ(thrownText([&] { selector.select("/x/maze"); }), "(nothing thrown)");
+    EXPECT_EQ(readFile(f.files.userFile), "mode:\t\tone\nselected:\t\t0\n");
+}
+
+TEST(ScreenSaverTestRun, TheDaemonShowsItsOwnProgramsAndOthersRunInAWindow)
+{
+    struct Case {
+        const char* name;
+        bool installed;
+        const char* program;
+        int daemonStatus;    // exit status of xscreensaver-command
+        bool startWorks;
+        std::vector<std::vector<std::string>> commands;
+        std::vector<std::string> started;
+        const char* error;
+    };
+    const std::vector<std::string> selectQix{"xscreensaver-command", "-select", "4"};
+    for (const Case& c : {
+             Case{"daemon runs its program", true, "/usr/libexec/xscreensaver/qix", 0, true, {selectQix}, {}, nullptr},
+             Case{"no daemon", true, "/usr/libexec/xscreensaver/qix", 255, true, {selectQix},
+                  {"/usr/libexec/xscreensaver/qix"}, nullptr},
+             Case{"not one of its programs", true, "/opt/savers/flurry", 0, true, {}, {"/opt/savers/flurry"}, nullptr},
+             Case{"no xscreensaver", false, "/usr/libexec/xscreensaver/qix", 0, true, {},
+                  {"/usr/libexec/xscreensaver/qix"}, nullptr},
+             Case{"cannot start", false, "/opt/savers/broken", 0, false, {}, {"/opt/savers/broken"},
+                  "Cannot start \"/opt/savers/broken\"; it is not a program that can be run"},
+         }) {
+        SCOPED_TRACE(c.name);
+        Files f;
+        if (c.installed)
+            writeFile(f.files.appDefaults, kAppDefaults);
+        std::vector<std::vector<std::string>> commands;
+        std::vector<std::string> started;
+        TestRunMeans means;
+        means.files = f.files;
+        means.runCommand = [&](const std::vector<std::string>& argv) {
+            commands.push_back(argv);
+            return c.daemonStatus;
+        };
+        means.start = [&](const std::string& program, const std::vector<std::string>& args) {
+            EXPECT_TRUE(args.empty());
+            started.push_back(program);
+            return c.startWorks;
+        };
+        EXPECT_EQ(thrownText([&] { testRunScreenSaver(c.program, means); }), c.error ? c.error : "(nothing thrown)");
+        EXPECT_EQ(commands, c.commands);
+        EXPECT_EQ(started, c.started);
     }
 }
 

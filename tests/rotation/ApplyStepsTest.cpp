@@ -1,6 +1,7 @@
 #include "rotation/ApplySteps.h"
 
 #include "platform/Error.h"
+#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "platform/Wallpaper.h"
 #include "support/JpegEncode.h"
@@ -246,6 +247,21 @@ TEST(ScreensaverStep, RecordsTheEntryUnchanged)
     store.cannotOpen = true;
     EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to create key Desktop");
 }
+
+#ifndef _WIN32
+// Without xscreensaver the value is still recorded, then the user is told
+// once that nothing runs it.
+TEST(ScreensaverStep, RecordsTheEntryBeforeSayingNothingRunsIt)
+{
+    Log log;
+    FakeStore store(log);
+    test::TempDir dir;
+    ScreenSaverSelector selector({dir.file(".xscreensaver"), dir.file("not-installed")});
+    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store, &selector); }), kNoScreenSaverNotice);
+    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/b.scr", store, &selector); }), "");
+    EXPECT_EQ(log, (Log{"SCRNSAVE.EXE=/s/a.scr", "SCRNSAVE.EXE=/s/b.scr"}));
+}
+#endif
 
 #ifndef _WIN32
 // Away from Windows only: there the hand-over is the system's, which records
