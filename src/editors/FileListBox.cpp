@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 
 #include <utility>
 #include <vector>
@@ -25,7 +26,16 @@ void FileListBox::setDirectory(const QString& folder)
     m_directory = folder;
     // Without QDir::CaseSensitive the patterns match regardless of case.
     std::vector<std::string> names;
-    const QStringList found = QDir(folder).entryList(m_patterns, QDir::Files);
+    const QDir dir(folder);
+    QStringList found = dir.entryList(m_patterns, QDir::Files);
+    if (m_alsoExecutables) {
+        // A link to a program counts as the program, as it does for the mask.
+        const QSet<QString> matched(found.cbegin(), found.cend());
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Executable)) {
+            if (!matched.contains(name))
+                found.push_back(name);
+        }
+    }
     names.reserve(static_cast<std::size_t>(found.size()));
     for (const QString& name : found)
         names.push_back(QFile::encodeName(name).toStdString());

@@ -15,6 +15,11 @@ public:
     // mask: patterns separated by ";", such as "*.jpg;*.bmp".
     explicit FileListBox(const QString& mask, QWidget* parent = nullptr);
 
+    // Also lists the executable regular files of the folder, whatever their
+    // names (programs that carry no extension); takes effect at the next
+    // setDirectory().
+    void setAlsoExecutables(bool also) { m_alsoExecutables = also; }
+
     // Lists the matching files of `folder`; no line is selected afterwards.
     void setDirectory(const QString& folder);
     const QString& directory() const { return m_directory; }
@@ -25,6 +30,7 @@ public:
 private:
     QStringList m_patterns;
     QString m_directory;
+    bool m_alsoExecutables = false;
 };
 
 // `folder` and `name` joined by the platform's separator, which is left out

@@ -10,25 +10,28 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <exception>
 #include <utility>
 
 namespace {
-Tscreensaver::Starter& starter()
+std::optional<plimbury::TestRunMeans>& testRunOverride()
 {
-    static Tscreensaver::Starter start = plimbury::startDetached;
-    return start;
+    static std::optional<plimbury::TestRunMeans> means;
+    return means;
 }
 } // namespace
 
-void Tscreensaver::setStarter(Starter start)
+void Tscreensaver::setTestRunMeans(std::optional<plimbury::TestRunMeans> means)
 {
-    starter() = start ? std::move(start) : Starter(plimbury::startDetached);
+    testRunOverride() = std::move(means);
 }
 
 Tscreensaver::Tscreensaver(QWidget* mainWindow, SortedListBox* mainList)
     : ListEditor(mainWindow, mainList, QStringLiteral("screensaver"), QStringLiteral("*.scr"))
 {
+#ifndef _WIN32
+    // xscreensaver's programs carry no extension.
+    FileListBox1->setAlsoExecutables(true);
+#endif
     BitBtn4 = new QPushButton(QStringLiteral("preview"), this);
     BitBtn4->setGeometry(248, 146, 41, 25);
     BitBtn3->setGeometry(248, 187, 43, 25);
@@ -63,11 +66,8 @@ void Tscreensaver::BitBtn4Click()
     const std::string picked = FileListBox1->pickedFile();
     if (picked.empty())
         return;
-    // Started as the program itself with one argument, never through a
-    // command line that a shell or the system would split at blanks.
-    try {
-        starter()(picked, {"-s"});
-    } catch (const std::exception&) {
-        // A test run that cannot start is not reported.
-    }
+    // Started as the program itself, never through a command line that a
+    // shell or the system would split at blanks.
+    const std::optional<plimbury::TestRunMeans>& given = testRunOverride();
+    plimbury::testRunScreenSaver(picked, given ? *given : plimbury::systemTestRunMeans());
 }

@@ -3,10 +3,9 @@
 // in the chosen list, hand it to the main window's screen-saver list with OK.
 
 #include "editors/ListEditor.h"
+#include "platform/ScreenSaverSelection.h"
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <optional>
 
 class SortedListBox;
 
@@ -23,8 +22,7 @@ public:
     void FormCreate();
     void BitBtn4Click();
 
-    // Starts a program detached with exactly the given arguments; the result
-    // is ignored. plimbury::startDetached unless a test replaces it.
-    using Starter = std::function<bool(const std::string& program, const std::vector<std::string>& args)>;
-    static void setStarter(Starter starter);
+    // What the test run uses: plimbury::systemTestRunMeans() unless a test
+    // gives others (nullopt restores the system's).
+    static void setTestRunMeans(std::optional<plimbury::TestRunMeans> means);
 };
