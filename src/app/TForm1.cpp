@@ -351,12 +351,7 @@ void TForm1::FormCreate()
             }
         }
 
-        RadioButton1->setChecked(true);
-        RadioButton4->setChecked(true);
-        Edit1->setEnabled(true);
-        Edit4->setEnabled(true);
-        for (QLineEdit* edit : {Edit2, Edit3, Edit5, Edit6})
-            edit->setEnabled(false);
+        defaultIntervalRows();
 
         if (auto run = store.openKey(machine, plimbury::kRunKey)) {
             bool written = true;
@@ -611,9 +606,23 @@ void TForm1::applyLoadedProject(const plimbury::LoadedProject& project)
     applyInterval({RadioButton4, RadioButton5, RadioButton6}, {Edit4, Edit5, Edit6}, project.screensaverInterval);
 }
 
+void TForm1::defaultIntervalRows()
+{
+    RadioButton1->setChecked(true);
+    RadioButton4->setChecked(true);
+    Edit1->setEnabled(true);
+    Edit4->setEnabled(true);
+    for (QLineEdit* edit : {Edit2, Edit3, Edit5, Edit6})
+        edit->setEnabled(false);
+}
+
 void TForm1::Timer6Timer()
 {
     clearAllLists();
+    // Without a project nothing else sets the rows, and in their design
+    // state every box is enabled: the last enabled box of a group would
+    // decide the interval the user did not type.
+    defaultIntervalRows();
     Timer6.stop();
 }
 
@@ -627,6 +636,7 @@ void TForm1::Timer7Timer()
         project = plimbury::loadProject(m_selectedProject);
     } catch (...) {
         clearAllLists();
+        defaultIntervalRows();
         throw;
     }
     applyLoadedProject(project);

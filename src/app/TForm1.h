@@ -26,6 +26,7 @@ class Tscreensaver;
 
 namespace plimbury {
 class Clock;
+class ScreenSaverSelector;
 class Store;
 class Wallpaper;
 struct LoadedProject;
@@ -36,6 +37,9 @@ struct AppServices {
     plimbury::Store* store = nullptr;
     const plimbury::Clock* clock = nullptr;
     plimbury::Wallpaper* wallpaper = nullptr;
+    // Tells the system's screen saver about each change; without one only
+    // SCRNSAVE.EXE is recorded.
+    plimbury::ScreenSaverSelector* screenSaver = nullptr;
     std::string executablePath;   // for the autostart value
     std::string executableFolder; // help page
     std::string dataFolder;       // "lumavue.bmp" and VidoZeziv
@@ -127,6 +131,8 @@ public:
     // tray and start-up timers
     void Timer3Timer();
     void Timer6Timer();
+    // The minutes rows of both groups checked and their boxes the only ones enabled.
+    void defaultIntervalRows();
     void Timer7Timer();
     void Setup1Click();
     void Exit1Click();

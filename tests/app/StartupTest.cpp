@@ -3,6 +3,7 @@
 
 #include "AppHarness.h"
 
+#include "app/Dialogs.h"
 #include "app/TmyImage.h"
 #include "editors/SortedListBox.h"
 #include "platform/Error.h"
@@ -79,6 +80,44 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"SelectedProject", Run::Later, "/home/u/show.lmv", {}, false, false, true},
         StartCase{"SelectedProjectTray", Run::Later, "/home/u/show.lmv", {"/TRAY"}, true, false, true}),
     [](const ::testing::TestParamInfo<StartCase>& param) { return std::string(param.param.name); });
+
+// A later start that resumes no project gives the rows the first run's
+// defaults, so that typing into the one enabled box of each group is what
+// Save and Run saves (not the 0 of a day box left enabled).
+TEST(Startup, WithoutAResumedProjectTheIntervalRowsGetTheFirstRunDefaults)
+{
+    struct Case {
+        const char* name;
+        const char* selected;
+        void (TForm1::*timer)();
+    };
+    for (const Case& c : {Case{"no selected project", "", &TForm1::Timer6Timer},
+                          Case{"selected project missing", "/nowhere/gone.lmv", &TForm1::Timer7Timer}}) {
+        SCOPED_TRACE(c.name);
+        AppHarness app;
+        app.markLaterRun(c.selected);
+        TForm1& form = app.start();
+        dialogs::guarded(&form, [&] { (form.*c.timer)(); });
+        dialogs::takeShown();
+
+        EXPECT_TRUE(form.RadioButton1->isChecked());
+        EXPECT_TRUE(form.RadioButton4->isChecked());
+        for (QLineEdit* e : {form.Edit2, form.Edit3, form.Edit5, form.Edit6})
+            EXPECT_FALSE(e->isEnabled()) << e->objectName().toStdString();
+
+        form.FileListBox1->setLines({"/pics/a.jpg"});
+        form.FileListBox2->setLines({"/savers/a.scr"});
+        form.Edit1->setText("5");
+        form.Edit4->setText("5");
+        const std::string project = app.dir.file("show.lmv");
+        dialogs::setNextFileName(QString::fromStdString(project));
+        form.myImage_donet->OnClick();
+        const std::string saved = readFile(project);
+        for (const char* line : {"swtime=minute\r\n", "swrefreshtime=5\r\n", "sstime=minute\r\n", "ssrefreshtime=5\r\n"})
+            EXPECT_NE(saved.find(line), std::string::npos) << line << " not in\n" << saved;
+        EXPECT_TRUE(dialogs::takeShown().empty());
+    }
+}
 
 TEST(Startup, FirstRunRecordsTheKeyAndTheAutostartOnce)
 {
