@@ -3,7 +3,7 @@
 //   - never a crash or a hang; a load or a tick fails only with one of the
 //     program's own messages;
 //   - a tick always hands the turn over, and reports a failure that repeats
-//     only once;
+//     only once (an entry's failure once for that entry);
 //   - after a tick that applied an entry the file holds a next index inside
 //     the list and a due value the schedule can read back as a number.
 
@@ -17,6 +17,7 @@
 #include "rotation/RotationTick.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool firstTick = true;
     plimbury::LocalTime now{in.inRange(1999, 2101), in.inRange(1, 12), in.inRange(1, 31), in.inRange(0, 23),
                             in.inRange(0, 59), 0};
-    std::string lastFailure;
+    std::string lastOther;                            // the last failure that was no entry's
+    std::map<std::string, std::string> lastOfEntry;   // entry -> its last failure
     for (int tick = 0; tick < 3; ++tick) {
         const plimbury::TickResult result = channel.tick(engine.files, path, {lines, interval, apply}, firstTick, now);
         if (!result.handOver)
@@ -85,12 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (result.failure) {
             if (!isProgramMessage(*result.failure, path))
                 failure("a tick failed with a text of its own", *result.failure);
-            if (*result.failure == lastFailure && result.report)
-                failure("the same failure was reported twice", lastFailure);
-            lastFailure = *result.failure;
+            std::string& last = result.entry ? lastOfEntry[*result.entry] : lastOther;
+            if (*result.failure == last && result.report)
+                failure("the same failure was reported twice", last);
+            last = *result.failure;
+            if (result.entry)
+                lastOther.clear();
             continue;
         }
-        lastFailure.clear();
+        lastOther.clear();
         // What the next tick will read must still be a schedule.
         const plimbury::ProfileFile file(path);
         const plimbury::ChannelKeys& keys = channel.keys();

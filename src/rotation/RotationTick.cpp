@@ -4,6 +4,7 @@
 #include "project/NumberRule.h"
 #include "rotation/Schedule.h"
 
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -38,9 +39,10 @@ bool allEmpty(const std::vector<std::string>& lines)
 
 void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, Unit unit,
               const std::string& countText, const StoredSchedule& stored, bool& firstTick,
-              const LocalTime& now)
+              const LocalTime& now, AppliedEntries& applied)
 {
     const std::int32_t count = toInt32(countText);
+    const bool dayWithYear = unit == Unit::Day && dayIntervalNeedsYear(count);
 
     if (firstTick) {
         // A due value in the past stays (it is due now); one within the
@@ -49,13 +51,18 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
         if (isTooFarAhead(unit, count, stored.dueStamp, stored.dueDay, now)) {
             const std::string& key = unit == Unit::Day ? keys.dueDay : keys.dueStamp;
             file.write(key, resyncText(unit, keys, now));
+            // The start stays with the due day: left as it was, it would
+            // still name the due day far ahead whenever that falls on
+            // today's month and day.
+            if (dayWithYear)
+                file.write(keys.dueStamp, dayIntervalStart(count, now));
         }
         firstTick = false;
     }
 
     // Against the values read at the start of the tick: a resynchronisation
     // takes effect on the channel's next turn.
-    if (!isDue(unit, stored.dueStamp, stored.dueDay, now))
+    if (!isDue(unit, count, stored.dueStamp, stored.dueDay, now))
         return;
     const std::vector<std::string>& lines = input.lines;
     if (lines.empty())
@@ -75,16 +82,31 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
         return;
     }
 
-    input.apply(entry);
+    // A failing entry takes its turn like any other: retried at once, it
+    // would hold back every entry after it for as long as it fails.
+    std::exception_ptr failed;
+    try {
+        input.apply(entry);
+    } catch (...) {
+        failed = std::current_exception();
+    }
+    if (!failed)
+        applied.done.push_back(entry);
 
     file.write(keys.index, std::to_string(next));
     const std::string due = nextDue(unit, count, now);
     if (unit == Unit::Day) {
         file.write(keys.dueDay, due);
+        if (dayWithYear)
+            file.write(keys.dueStamp, formatStamp(now));
     } else {
         file.write(keys.dueStamp, due);
         if (unit == Unit::Minute && keys.minuteAlsoWritesDueDay)
             file.write(keys.dueDay, due);
+    }
+    if (failed) {
+        applied.failed = entry;
+        std::rethrow_exception(failed);
     }
 }
 
@@ -112,7 +134,7 @@ std::vector<std::string> keptScheduleKeys()
 }
 
 void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
-             const LocalTime& now)
+             const LocalTime& now, AppliedEntries& applied)
 {
     StoredSchedule stored;
     const std::string dueStampText = file.read(keys.dueStamp);
@@ -127,45 +149,77 @@ void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& 
     for (const Unit unit : units) {
         const auto i = static_cast<std::size_t>(unit);
         if (input.interval.enabled[i])
-            unitStep(file, keys, input, unit, input.interval.texts[i], stored, firstTick, now);
+            unitStep(file, keys, input, unit, input.interval.texts[i], stored, firstTick, now, applied);
     }
 }
 
-std::optional<std::string> ReportGate::pass(const std::optional<std::string>& failure)
+std::optional<std::string> ReportGate::pass(const std::optional<std::string>& failure,
+                                            const AppliedEntries& applied)
 {
+    for (const std::string& entry : applied.done)
+        m_byEntry.erase(entry);
     if (!failure) {
-        m_lastReported.reset();
+        m_lastOther.reset();
         return std::nullopt;
     }
-    if (m_lastReported == failure)
+    if (applied.failed) {
+        m_lastOther.reset();
+        const auto [it, first] = m_byEntry.try_emplace(*applied.failed, *failure);
+        if (!first) {
+            if (it->second == *failure)
+                return std::nullopt;
+            it->second = *failure;
+        }
+        return failure;
+    }
+    if (m_lastOther == failure)
         return std::nullopt;
-    m_lastReported = failure;
+    m_lastOther = failure;
     return failure;
+}
+
+void ReportGate::keepOnly(const std::vector<std::string>& lines)
+{
+    if (m_byEntry.empty())
+        return;
+    // Seldom more than an entry or two is remembered; the list can be long.
+    std::erase_if(m_byEntry, [&](const auto& remembered) {
+        return std::find(lines.begin(), lines.end(), remembered.first) == lines.end();
+    });
 }
 
 TickResult RotationChannel::tick(ProjectFileCache& files, const std::string& projectPath,
                                  const ChannelInput& input, bool& firstTick, const LocalTime& now)
 {
     TickResult result;
+    AppliedEntries applied;
+    bool entryFailed = false;
     try {
         ScheduleAccess file = files.open(projectPath);
         std::exception_ptr stopped;
         try {
-            runTick(file, m_keys, input, firstTick, now);
+            runTick(file, m_keys, input, firstTick, now, applied);
         } catch (...) {
             stopped = std::current_exception();
         }
         // What was written before a failure stays written; a refused write is
-        // then the first failure the user should read.
+        // then the first failure the user should read. It is no entry's
+        // failure: the entry's turn did not reach the disk.
         file.flush();
-        if (stopped)
+        if (stopped) {
+            entryFailed = applied.failed.has_value();
             std::rethrow_exception(stopped);
+        }
     } catch (const std::exception& e) {
         result.failure = e.what();
     } catch (...) {
         result.failure = "Unknown error";
     }
-    result.report = m_gate.pass(result.failure);
+    if (!entryFailed)
+        applied.failed.reset();
+    result.entry = applied.failed;
+    m_gate.keepOnly(input.lines);
+    result.report = m_gate.pass(result.failure, applied);
     return result;
 }
 

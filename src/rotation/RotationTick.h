@@ -9,22 +9,32 @@
 // stored index, then writes the next index and the next due value.
 //
 // Unlike a tick that stops on the first problem and keeps its timer to itself,
-// a tick here always hands the turn to the partner channel: a failing or
-// missing picture on one side never stops the other side.
-//   - A failing entry is retried on the channel's next turn (index and due
-//     value stay).
+// a tick here always hands the turn to the partner channel, and one entry that
+// cannot be applied never stops its own channel either: a failing or missing
+// picture on one side never stops the other side, nor the other pictures.
+//   - A failing entry counts as its turn: the index and the due value advance
+//     as after a success, and the entry is tried again when its turn comes
+//     round. The tick still ends with the entry's error.
+//   - A text that must be a number and is not (a unit box, a key) stops the
+//     tick where it is found: nothing after it is written, the same error
+//     comes back on the next turn.
 //   - An empty entry is skipped: the index moves on, the due value stays, and
 //     nothing is applied.
 //   - An index outside the list (the list shrank since it was written)
 //     starts again at 0.
-//   - A persisting failure is reported once, again only when its text changes
-//     or after it cleared and came back.
+//   - Each failure is reported once: an entry's error again only when that
+//     entry fails with another text or succeeded in between, any other error
+//     again only when its text changes or a tick succeeded in between.
+//
+// Day intervals longer than a day stamp can name (kDayStampReach) also keep
+// their start in the due-stamp key, which gives the due day its year.
 
 #include "platform/Clock.h"
 #include "project/ProjectCommands.h"
 #include "rotation/ProjectFileCache.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +42,7 @@
 namespace plimbury {
 
 struct ChannelKeys {
-    std::string dueStamp;   // next due time, minute and hour units
+    std::string dueStamp;   // next due time, minute and hour units; start of a long day interval
     std::string dueDay;     // next due day, day unit
     std::string index;      // 0-based position of the next entry
     // The screen-saver channel writes its minute-unit due stamp to the due-day
@@ -57,30 +67,48 @@ struct ChannelInput {
     const ApplyStep& apply;
 };
 
-// One tick against the project file: reads and writes go to `file` (in
-// memory until the caller flushes). `firstTick` is cleared by the first unit step.
-// Throws Error("'<text>' is not a valid integer value") for a key or box text
-// that must be a number and is not, and whatever the apply step throws;
-// what was written before stays written.
-void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
-             const LocalTime& now);
+// The entries one tick handed to the apply step.
+struct AppliedEntries {
+    std::vector<std::string> done;        // applied without error
+    std::optional<std::string> failed;    // the one whose apply step threw; the tick ended with its error
+};
 
-// Lets a failure through the first time it is seen, and again only after its
-// text changed or a tick succeeded in between.
+// One tick against the project file: reads and writes go to `file` (in
+// memory until the caller flushes). `firstTick` is cleared by the first unit
+// step; `applied` receives the entries handed to the apply step.
+// Throws Error("'<text>' is not a valid integer value") for a key or box text
+// that must be a number and is not; what was written before stays written.
+// Rethrows what the apply step throws after writing the next index and due
+// value, as after a success.
+void runTick(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput& input, bool& firstTick,
+             const LocalTime& now, AppliedEntries& applied);
+
+// Decides which failures the user reads, remembering what it showed.
+// An entry's failure comes through the first time, and again only after that
+// entry failed with another text or was applied in between; successes and
+// failures of other entries change nothing for it. Any other failure comes
+// through the first time, and again only after its text changed or a tick
+// ended otherwise in between.
 class ReportGate {
 public:
-    // `failure`: this tick's error text, nullopt when the tick succeeded.
-    // Returns the text to report now.
-    std::optional<std::string> pass(const std::optional<std::string>& failure);
+    // `failure`: this tick's error text, nullopt when the tick succeeded;
+    // `applied`: what the tick did with its entries (`applied.failed` names
+    // the entry the failure belongs to). Returns the text to report now.
+    std::optional<std::string> pass(const std::optional<std::string>& failure, const AppliedEntries& applied = {});
+
+    // Forgets the entries not in `lines`, so what it keeps is bounded by the list.
+    void keepOnly(const std::vector<std::string>& lines);
 
 private:
-    std::optional<std::string> m_lastReported;
+    std::optional<std::string> m_lastOther;                // the last failure that was no entry's
+    std::map<std::string, std::string> m_byEntry;          // entry -> its failure last reported
 };
 
 struct TickResult {
     bool handOver = true;                  // always: the partner channel takes the next turn
     std::optional<std::string> failure;    // what went wrong in this tick
     std::optional<std::string> report;     // the text to show the user now, if any
+    std::optional<std::string> entry;      // the entry whose apply step failed, when that is the failure
 };
 
 // One channel with the state it keeps between ticks (what it last reported).

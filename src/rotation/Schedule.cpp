@@ -58,6 +58,14 @@ std::int64_t nearestYear(std::int64_t yy, int aroundYear) noexcept
     return best;
 }
 
+// The count every computation uses: nextDue's due value and the day unit's
+// start stamp must agree on it.
+std::int64_t clampedCount(Unit unit, std::int64_t count) noexcept
+{
+    const std::int64_t limit = kMaxOffsetMinutes / minutesPerUnit(unit);
+    return std::clamp(count, -limit, limit);
+}
+
 std::string twoDigits(int value)
 {
     char text[16];
@@ -111,9 +119,7 @@ LocalTime fromWallMinutes(std::int64_t minutes) noexcept
 
 std::string nextDue(Unit unit, std::int64_t count, const LocalTime& now)
 {
-    const std::int64_t perUnit = minutesPerUnit(unit);
-    const std::int64_t limit = kMaxOffsetMinutes / perUnit;
-    const std::int64_t offset = std::clamp(count, -limit, limit) * perUnit;
+    const std::int64_t offset = clampedCount(unit, count) * minutesPerUnit(unit);
     const LocalTime due = fromWallMinutes(wallMinutes(now) + offset);
 
     const bool sameMonth = due.year == now.year && due.month == now.month;
@@ -162,10 +168,29 @@ std::optional<int> dayStampOffset(std::int64_t dayStamp, const LocalTime& today)
     return static_cast<int>(best);
 }
 
-bool isDue(Unit unit, std::int64_t dueStamp, std::int64_t dueDayStamp, const LocalTime& now) noexcept
+std::string dayIntervalStart(std::int64_t count, const LocalTime& due)
+{
+    return formatStamp(fromWallMinutes(wallMinutes(due) - clampedCount(Unit::Day, count) * kMinutesPerDay));
+}
+
+std::optional<int> dueDayOffset(std::int64_t count, std::int64_t startStamp, std::int64_t dueDayStamp,
+                                const LocalTime& today) noexcept
+{
+    if (dayIntervalNeedsYear(count) && startStamp > 0) {
+        const std::int64_t dueDays =
+            floorDiv(dueStampMinutes(startStamp, today), kMinutesPerDay) + clampedCount(Unit::Day, count);
+        // daysOf keeps years within 30000 of year 0: the offset fits an int.
+        if (dayStampOf(fromWallMinutes(dueDays * kMinutesPerDay)) == dueDayStamp)
+            return static_cast<int>(dueDays - daysOf(today.year, today.month, today.day));
+    }
+    return dayStampOffset(dueDayStamp, today);
+}
+
+bool isDue(Unit unit, std::int64_t count, std::int64_t dueStamp, std::int64_t dueDayStamp,
+           const LocalTime& now) noexcept
 {
     if (unit == Unit::Day) {
-        const std::optional<int> offset = dayStampOffset(dueDayStamp, now);
+        const std::optional<int> offset = dueDayOffset(count, dueStamp, dueDayStamp, now);
         return !offset || *offset <= 0;
     }
     return wallMinutes(now) >= dueStampMinutes(dueStamp, now);
@@ -178,7 +203,7 @@ bool isTooFarAhead(Unit unit, std::int64_t count, std::int64_t dueStamp, std::in
     const std::int64_t window = std::clamp(count, -kMaxOffsetMinutes, kMaxOffsetMinutes) *
                                 (unit == Unit::Day ? 1 : perUnit);
     if (unit == Unit::Day) {
-        const std::optional<int> offset = dayStampOffset(dueDayStamp, now);
+        const std::optional<int> offset = dueDayOffset(count, dueStamp, dueDayStamp, now);
         return offset && *offset > window;
     }
     return dueStampMinutes(dueStamp, now) - wallMinutes(now) > window;

@@ -60,15 +60,45 @@ std::int64_t dueStampMinutes(std::int64_t stamp, const LocalTime& now) noexcept;
 // outside 1..31); such a value counts as due.
 std::optional<int> dayStampOffset(std::int64_t dayStamp, const LocalTime& today) noexcept;
 
+// A day stamp read as its nearest occurrence names any day up to this many
+// days either side of today. A day interval longer than that needs the due
+// day's year, which the day unit then keeps in the due-stamp key: the moment
+// its interval started (the change, or Save and Run's moment of saving), the
+// due day being that moment's day plus the interval.
+inline constexpr std::int64_t kDayStampReach = 182;
+
+// Whether a day interval of `count` days keeps its start in the due-stamp key.
+constexpr bool dayIntervalNeedsYear(std::int64_t count) noexcept
+{
+    return count > kDayStampReach;
+}
+
+// The start stamp ("yymmddhhmm") of a `count`-day interval that ends on the
+// day of `due`, for the due-stamp key.
+std::string dayIntervalStart(std::int64_t count, const LocalTime& due);
+
+// Days from `today` to the day unit's due day. For an interval that needs the
+// year, and a start stamp whose day plus `count` days has the month and day of
+// the due day stamp, that day. Otherwise the due day stamp's nearest
+// occurrence (dayStampOffset), as always: a stamp that does not match starts
+// no interval of this schedule (0, or a moment of saving the schedule has
+// since moved on from), and shorter intervals never look at the stamp, which
+// in their files can match by chance. nullopt as dayStampOffset.
+std::optional<int> dueDayOffset(std::int64_t count, std::int64_t startStamp, std::int64_t dueDayStamp,
+                                const LocalTime& today) noexcept;
+
 // The due test. Minute and hour units: now is at or after the due stamp.
-// Day unit: the due day's nearest occurrence is today or already past (a day
-// missed while the computer was off is due at once, not a year later).
-bool isDue(Unit unit, std::int64_t dueStamp, std::int64_t dueDayStamp, const LocalTime& now) noexcept;
+// Day unit: the due day (dueDayOffset, the due stamp as its start) is today
+// or already past (a day missed while the computer was off is due at once,
+// not a year later). `count` is the interval, used by the day unit only.
+bool isDue(Unit unit, std::int64_t count, std::int64_t dueStamp, std::int64_t dueDayStamp,
+           const LocalTime& now) noexcept;
 
 // Whether the stored due value lies more than `count` units ahead of now,
 // which a running schedule never does: the clock was moved back, or the
 // schedule was written for another time. Elapsed time is measured for real,
-// so crossing an hour, day or month end is no jump.
+// so crossing an hour, day or month end is no jump. The day unit reads its
+// due day as isDue does, so a due day a whole interval ahead is in step.
 bool isTooFarAhead(Unit unit, std::int64_t count, std::int64_t dueStamp, std::int64_t dueDayStamp,
                    const LocalTime& now) noexcept;
 

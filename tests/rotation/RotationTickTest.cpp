@@ -1,4 +1,5 @@
 #include "rotation/RotationTick.h"
+#include "rotation/Schedule.h"
 
 #include "platform/Error.h"
 #include "support/TempDir.h"
@@ -7,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -60,7 +62,8 @@ public:
     std::string path = m_dir.file("show.lmv");
     ProjectFileCache files;
     std::vector<std::string> applied;
-    std::optional<std::string> failWith;
+    std::optional<std::string> failWith;                 // every entry fails with it
+    std::map<std::string, std::string> failing;          // entry -> its error
 
     TickResult tick(const std::vector<std::string>& lines, const IntervalGroup& group, bool& firstTick,
                     const LocalTime& now)
@@ -68,6 +71,8 @@ public:
         const ApplyStep apply = [this](const std::string& entry) {
             if (failWith)
                 throw Error(*failWith);
+            if (const auto it = failing.find(entry); it != failing.end())
+                throw Error(it->second);
             applied.push_back(entry);
         };
         return m_channel.tick(files, path, ChannelInput{lines, group, apply}, firstTick, now);
@@ -127,9 +132,21 @@ const TickCase kTickCases[] = {
      at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, nullptr, false},
     {"no unit box enabled: nothing to do", false, kWallDueAt1025, std::nullopt, "", kTwo, true,
      at(2024, 3, 14, 10, 25), nullptr, {}, {}, true, nullptr, true},
-    {"a failing entry keeps index and due for the next turn", false, kWallDueAt1025, Unit::Minute, "5",
+    {"a failing entry takes its turn: index and due move on", false, kWallDueAt1025, Unit::Minute, "5",
      kTwo, false, at(2024, 3, 14, 10, 25), "JPEG error #42", {},
-     {{"sw_no", "0"}, {"setup_sw_minute", "2403141025"}}, true, "JPEG error #42", false},
+     {{"sw_no", "1"}, {"setup_sw_minute", "2403141030"}, {"setup_swminute", "0"}}, false, "JPEG error #42",
+     false},
+    {"a failing entry, day unit: the due day moves on", false,
+     {{"sw_no", "0"}, {"setup_swminute", "314"}, {"setup_sw_minute", "2403101020"}}, Unit::Day, "3", kTwo,
+     false, at(2024, 3, 14, 9, 0), "JPEG error #42", {},
+     {{"sw_no", "1"}, {"setup_swminute", "0317"}, {"setup_sw_minute", "2403101020"}}, false, "JPEG error #42",
+     false},
+    {"a failing entry, screen saver minute: both keys move on", true,
+     {{"ss_no", "0"}, {"screensaver_setup_swminute", "2403141025"},
+      {"screensaver_setup_sw_minute", "2403141025"}},
+     Unit::Minute, "15", kTwo, false, at(2024, 3, 14, 10, 50), "Failed to set data for 'SCRNSAVE.EXE'", {},
+     {{"ss_no", "1"}, {"screensaver_setup_sw_minute", "2403141105"}, {"screensaver_setup_swminute", "2403141105"}},
+     false, "Failed to set data for 'SCRNSAVE.EXE'", false},
     {"screen saver, minute: the due stamp goes to both keys", true,
      {{"ss_no", "0"}, {"screensaver_setup_swminute", "2403141025"},
       {"screensaver_setup_sw_minute", "2403141025"}},
@@ -145,6 +162,21 @@ const TickCase kTickCases[] = {
      {{"sw_no", "0"}, {"setup_swminute", "314"}, {"setup_sw_minute", "2403101020"}}, Unit::Day, "3", kTwo,
      false, at(2024, 3, 14, 9, 0), nullptr, {kTwo[0]},
      {{"setup_swminute", "0317"}, {"setup_sw_minute", "2403101020"}}, false, nullptr, false},
+    // Day intervals beyond half a year keep their start in the due-stamp key.
+    {"200 days, due: the start of the next interval is now", false,
+     {{"sw_no", "0"}, {"setup_swminute", "930"}, {"setup_sw_minute", "2403141020"}}, Unit::Day, "200", kTwo,
+     false, at(2024, 9, 30, 9, 0), nullptr, {kTwo[0]},
+     {{"sw_no", "1"}, {"setup_swminute", "418"}, {"setup_sw_minute", "2409300900"}}, false, nullptr, false},
+    {"200 days, the day after saving: not due", false,
+     {{"sw_no", "0"}, {"setup_swminute", "930"}, {"setup_sw_minute", "2403141020"}}, Unit::Day, "200", kTwo,
+     false, at(2024, 3, 15, 9, 0), nullptr, {}, {}, true, nullptr, false},
+    {"366 days, first tick on the day of saving: in step", false,
+     {{"sw_no", "0"}, {"setup_swminute", "1231"}, {"setup_sw_minute", "2312311207"}}, Unit::Day, "366", kTwo,
+     true, at(2023, 12, 31, 12, 8), nullptr, {}, {}, true, nullptr, false},
+    {"200 days, first tick with the clock a year back: both keys rewritten", false,
+     {{"sw_no", "0"}, {"setup_swminute", "930"}, {"setup_sw_minute", "2503141020"}}, Unit::Day, "200", kTwo,
+     true, at(2024, 3, 14, 10, 20), nullptr, {}, {{"setup_swminute", "314"}, {"setup_sw_minute", "2308271020"}},
+     false, nullptr, false},
     {"a due day missed while off is due at once", false,
      {{"sw_no", "1"}, {"setup_swminute", "1210"}, {"setup_sw_minute", "0"}}, Unit::Day, "5", kTwo, true,
      at(2024, 12, 12, 9, 0), nullptr, {kTwo[1]}, {{"sw_no", "0"}, {"setup_swminute", "1217"}}, false,
@@ -259,38 +291,127 @@ TEST(Tick, EachEnabledUnitSeesTheWritesOfTheOneBefore)
     EXPECT_EQ(readKey(rig.path, "setup_sw_minute"), "2403141125"); // the hour unit wrote last
 }
 
-TEST(Tick, AFailureIsReportedOnceUntilItChangesOrClears)
+// One turn of a channel with the list {A, B}, due every 5 minutes.
+struct Turn {
+    std::optional<std::string> failA;   // A's error if it comes up now; nullopt: A applies
+    std::optional<std::string> failB;
+    std::optional<std::string> report;  // what the user reads
+};
+
+struct TurnsCase {
+    const char* what;
+    std::vector<Turn> turns;            // A, B, A, B, ... one per due time
+};
+
+void PrintTo(const TurnsCase& c, std::ostream* os)
 {
+    *os << c.what;
+}
+
+const std::string kGone = "Cannot open file \"/pictures/a.jpg\". No such file or directory";
+const std::string kBroken = "JPEG error #42";
+
+const TurnsCase kTurnsCases[] = {
+    {"a deleted picture is reported once and never holds back the next",
+     {{kGone, {}, kGone}, {kGone, {}, {}}, {kGone, {}, {}}, {kGone, {}, {}}, {kGone, {}, {}}}},
+    {"again after the entry was applied in between",
+     {{kGone, {}, kGone}, {{}, {}, {}}, {{}, {}, {}}, {{}, {}, {}}, {kGone, {}, kGone}, {kGone, {}, {}},
+      {kGone, {}, {}}}},
+    {"again when the entry's text changes",
+     {{kGone, {}, kGone}, {kGone, {}, {}}, {kBroken, {}, kBroken}, {kBroken, {}, {}}, {kBroken, {}, {}}}},
+    {"each entry's failure is its own, even with one text",
+     {{kBroken, kBroken, kBroken}, {kBroken, kBroken, kBroken}, {kBroken, kBroken, {}},
+      {kBroken, kBroken, {}}}},
+    {"one entry failing, the other coming and going",
+     {{kGone, kBroken, kGone}, {kGone, kBroken, kBroken}, {kGone, {}, {}}, {kGone, {}, {}},
+      {kGone, kBroken, {}}, {kGone, kBroken, kBroken}}},
+};
+
+class Turns : public testing::TestWithParam<TurnsCase> {};
+
+TEST_P(Turns, EachFailureIsReportedOnceUntilItsEntryChangesOrSucceeds)
+{
+    // A failing entry takes its turn: the other entry comes at the next due
+    // time, and the failing one again at the one after.
+    const std::vector<std::string> lines{"/pictures/a.jpg", "/pictures/b.jpg"};
     ChannelRig rig(false);
     test::writeFile(rig.path, projectText(kWallDueAt1025));
-    bool firstTick = false;
-    const LocalTime now = at(2024, 3, 14, 10, 25);
     const IntervalGroup group = interval(Unit::Minute, "5");
+    bool firstTick = false;
 
-    struct Step {
-        std::optional<std::string> failWith;
-        std::optional<std::string> report;
-    };
-    const Step steps[] = {
-        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory",
-         "Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory"},
-        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory", std::nullopt},
-        {"Cannot open file \"C:\\Pictures\\beach.jpg\". No such file or directory", std::nullopt},
-        {"JPEG error #42", "JPEG error #42"},
-        {"JPEG error #42", std::nullopt},
-        {std::nullopt, std::nullopt},          // cleared: the entry applied
-        {"JPEG error #42", "JPEG error #42"},  // back again
-    };
-    for (const Step& step : steps) {
-        rig.failWith = step.failWith;
-        const TickResult result = rig.tick(kTwo, group, firstTick, now);
+    std::int64_t minutes = wallMinutes(at(2024, 3, 14, 10, 25));
+    for (std::size_t i = 0; i < GetParam().turns.size(); ++i) {
+        const Turn& turn = GetParam().turns[i];
+        const std::string& entry = lines[i % 2];
+        const std::optional<std::string>& error = i % 2 == 0 ? turn.failA : turn.failB;
+        rig.failing.clear();
+        if (turn.failA)
+            rig.failing[lines[0]] = *turn.failA;
+        if (turn.failB)
+            rig.failing[lines[1]] = *turn.failB;
+        // A tick before the due time in between: nothing to do, nothing forgotten.
+        EXPECT_EQ(rig.tick(lines, group, firstTick, fromWallMinutes(minutes - 1)).failure, std::nullopt);
+        const std::size_t appliedBefore = rig.applied.size();
+
+        const TickResult result = rig.tick(lines, group, firstTick, fromWallMinutes(minutes));
         EXPECT_TRUE(result.handOver);
-        EXPECT_EQ(result.failure, step.failWith);
-        EXPECT_EQ(result.report, step.report);
-        if (!step.failWith) { // put the schedule back so the next step is due again
-            test::writeFile(rig.path, projectText(kWallDueAt1025));
-        }
+        EXPECT_EQ(result.failure, error) << "turn " << i;
+        EXPECT_EQ(result.entry, error ? std::optional<std::string>(entry) : std::nullopt) << "turn " << i;
+        EXPECT_EQ(result.report, turn.report) << "turn " << i;
+        const std::vector<std::string> appliedNow(rig.applied.begin() + static_cast<std::ptrdiff_t>(appliedBefore),
+                                                  rig.applied.end());
+        EXPECT_EQ(appliedNow, error ? std::vector<std::string>{} : std::vector<std::string>{entry}) << "turn " << i;
+        minutes += 5;
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Turns, testing::ValuesIn(kTurnsCases));
+
+TEST(Tick, AnErrorOutsideTheApplyStepStopsTheChannelAndIsReportedOnce)
+{
+    ChannelRig rig(false);
+    test::writeFile(rig.path, projectText({{"sw_no", "x"}, {"setup_swminute", "0"}, {"setup_sw_minute", "0"}}));
+    const std::string before = test::readFile(rig.path);
+    const IntervalGroup group = interval(Unit::Minute, "5");
+    bool firstTick = false;
+    const std::string message = "'x' is not a valid integer value";
+    for (int minute = 25; minute < 40; ++minute) {
+        const TickResult result = rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, minute));
+        EXPECT_EQ(result.failure, message);
+        EXPECT_EQ(result.entry, std::nullopt);
+        EXPECT_EQ(result.report, minute == 25 ? std::optional<std::string>(message) : std::nullopt) << minute;
+    }
+    EXPECT_TRUE(rig.applied.empty());
+    EXPECT_EQ(test::readFile(rig.path), before);
+}
+
+TEST(Tick, LongDayIntervalResynchronisedOnTheFirstTickChangesOnTheNext)
+{
+    // 365 days from 14 March 2025, read on 14 March 2024 after the clock went
+    // back: the due day stamp is today's, but the due day two years ahead.
+    ChannelRig rig(false);
+    test::writeFile(rig.path,
+                    projectText({{"sw_no", "0"}, {"setup_swminute", "314"}, {"setup_sw_minute", "2503141020"}}));
+    const IntervalGroup group = interval(Unit::Day, "365");
+    bool firstTick = true;
+    EXPECT_EQ(rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, 20)).failure, std::nullopt);
+    EXPECT_TRUE(rig.applied.empty());
+    EXPECT_EQ(rig.tick(kTwo, group, firstTick, at(2024, 3, 14, 10, 20)).failure, std::nullopt);
+    EXPECT_EQ(rig.applied, std::vector<std::string>{kTwo[0]});
+    EXPECT_EQ(readKey(rig.path, "setup_swminute"), "314");   // 14 March 2025
+    EXPECT_EQ(readKey(rig.path, "setup_sw_minute"), "2403141020");
+}
+
+TEST(ReportGate, RemembersOnlyEntriesOfTheList)
+{
+    ReportGate gate;
+    AppliedEntries aFailed;
+    aFailed.failed = "a";
+    EXPECT_EQ(gate.pass("gone", aFailed), "gone");
+    gate.keepOnly({"a", "b"});
+    EXPECT_EQ(gate.pass("gone", aFailed), std::nullopt);
+    gate.keepOnly({"b"});   // the entry left the list and came back
+    EXPECT_EQ(gate.pass("gone", aFailed), "gone");
 }
 
 TEST(ReportGate, EachChannelKeepsItsOwn)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace plimbury {
@@ -169,6 +170,7 @@ struct DueCase {
     std::int64_t dueDay;
     LocalTime now;
     bool due;
+    std::int64_t count = 1;
 };
 
 TEST(DueTest, MinuteHourAndDayUnits)
@@ -203,9 +205,63 @@ TEST(DueTest, MinuteHourAndDayUnits)
         {"a month that does not exist", Unit::Day, 0, 1301, at(2024, 5, 1, 9, 0), true},
         {"a day that does not exist", Unit::Day, 0, 332, at(2024, 3, 1, 9, 0), true},
         {"a whole stamp in the day key", Unit::Day, 0, 2403141025, at(2024, 3, 1, 9, 0), true},
+        // 200 days from 14 March 2024 10:20: 30 September 2024.
+        {"200 days, the day after the start", Unit::Day, 2403141020, 930, at(2024, 3, 15, 9, 0), false, 200},
+        {"200 days, the due day", Unit::Day, 2403141020, 930, at(2024, 9, 30, 0, 0), true, 200},
     };
     for (const DueCase& c : cases)
-        EXPECT_EQ(isDue(c.unit, c.dueStamp, c.dueDay, c.now), c.due) << c.what;
+        EXPECT_EQ(isDue(c.unit, c.count, c.dueStamp, c.dueDay, c.now), c.due) << c.what;
+}
+
+struct DueDayCase {
+    const char* what;
+    std::int64_t count;
+    std::int64_t start;     // the due-stamp key
+    std::int64_t dueDay;    // the due-day key
+    LocalTime today;
+    std::optional<int> offset;
+};
+
+TEST(DueDay, LongIntervalsTakeTheYearFromTheirStart)
+{
+    const DueDayCase cases[] = {
+        // Saved on 14 March 2024 for 200 days: due 30 September 2024.
+        {"saved today", 200, 2403141020, 930, at(2024, 3, 14, 10, 20), 200},
+        {"a day before", 200, 2403141020, 930, at(2024, 9, 29), 1},
+        {"missed while off", 200, 2403141020, 930, at(2024, 10, 5), -5},
+        {"missed by more than half a year", 200, 2301011000, 720, at(2024, 3, 1), -225},
+        {"started in the future: the clock went back", 200, 2503141020, 930, at(2024, 3, 14), 565},
+        {"a start written without its leading zero", 200, 503141020, 930, at(2005, 3, 14), 200},
+        {"183 days: the tie of the nearest reading", 183, 2312311207, 701, at(2023, 12, 31), 183},
+        {"365 days of a common year", 365, 2501011200, 101, at(2025, 1, 1), 365},
+        {"365 days over 29 February", 365, 2312311207, 1230, at(2023, 12, 31), 365},
+        {"366 days over 29 February", 366, 2312311207, 1231, at(2023, 12, 31), 366},
+        {"366 days of common years", 366, 2501011200, 102, at(2025, 1, 1), 366},
+        // Keys of another schedule: the day stamp alone, as ever.
+        {"start of another interval", 200, 2403141020, 1001, at(2024, 3, 14), -165},
+        {"no start (0)", 200, 0, 930, at(2024, 3, 14), -166},
+        {"a day stamp that names no day", 200, 2403141020, 1301, at(2024, 3, 14), std::nullopt},
+        // Short intervals never consult the stamp: a start a year old that
+        // happens to match reads as the nearest occurrence.
+        {"31 days, matching start a year old", 31, 2303011000, 401, at(2024, 3, 14), 18},
+        {"182 days, the longest the day stamp holds", 182, 2403141020, 912, at(2024, 3, 14), 182},
+    };
+    for (const DueDayCase& c : cases)
+        EXPECT_EQ(dueDayOffset(c.count, c.start, c.dueDay, c.today), c.offset) << c.what;
+}
+
+TEST(DueDay, StartOfAnIntervalEndingOnAGivenDay)
+{
+    EXPECT_EQ(dayIntervalStart(200, at(2024, 3, 14, 10, 20)), "2308271020");
+    EXPECT_EQ(dayIntervalStart(365, at(2024, 3, 14, 10, 20)), "2303151020");
+    EXPECT_EQ(dayIntervalStart(366, at(2005, 1, 1, 0, 0)), "0401010000");
+    // Round trip through every day of a leap and a common year.
+    for (const std::int64_t count : {183, 200, 365, 366, 400}) {
+        for (LocalTime day = at(2024, 1, 1, 9, 30); day.year < 2026; day = fromWallMinutes(wallMinutes(day) + 1440)) {
+            const std::int64_t start = toInt64(dayIntervalStart(count, day));
+            ASSERT_EQ(dueDayOffset(count, start, dayStampOf(day), day), 0) << count << " " << formatStamp(day);
+        }
+    }
 }
 
 struct AheadCase {
@@ -238,6 +294,10 @@ TEST(FirstTickWindow, ComparesRealElapsedTimeInTheChannelsUnit)
         {"due day beyond the interval", Unit::Day, 5, 0, 1218, at(2024, 12, 12), true},
         {"due day over new year", Unit::Day, 5, 0, 103, at(2024, 12, 30), false},
         {"due day that names no day", Unit::Day, 5, 0, 1301, at(2024, 12, 30), false},
+        {"366 days, saved today", Unit::Day, 366, 2312311207, 1231, at(2023, 12, 31, 12, 8), false},
+        {"366 days, saved on the eve", Unit::Day, 366, 2312301207, 1230, at(2023, 12, 31, 0, 5), false},
+        {"200 days, started tomorrow", Unit::Day, 200, 2403151020, 1001, at(2024, 3, 14), true},
+        {"200 days, clock a year back", Unit::Day, 200, 2503141020, 930, at(2024, 3, 14), true},
     };
     for (const AheadCase& c : cases)
         EXPECT_EQ(isTooFarAhead(c.unit, c.count, c.dueStamp, c.dueDay, c.now), c.tooFar) << c.what;

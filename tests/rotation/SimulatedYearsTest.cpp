@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plimbury {
@@ -221,6 +222,108 @@ INSTANTIATE_TEST_SUITE_P(Intervals, SimulatedYears,
                                          Config{Unit::Hour, 24}, Config{Unit::Day, 1}, Config{Unit::Day, 3},
                                          Config{Unit::Day, 31}),
                          describe);
+
+// Day intervals beyond half a year, where a due day's month and day alone
+// would read as already past. Both channels run from a Save and Run on 31
+// December 2023 through the leap year 2024 and the common year 2025, the
+// clock ticking every few hours, the program restarting now and then, and the
+// computer sometimes off for a few days.
+class LongDayIntervals : public testing::TestWithParam<int> {};
+
+TEST_P(LongDayIntervals, ChangeOnceAnIntervalNeverMore)
+{
+    const int count = GetParam();
+    const test::TempDir dir;
+    const std::string path = dir.file("years.lmv");
+
+    ProjectState state;
+    state.wallpapers = {"/pictures/a.jpg", "/pictures/b.bmp", "/pictures/c.jpg"};
+    state.screensavers = {"/savers/one.scr", "/savers/two.scr"};
+    state.wallpaper.enabled[static_cast<std::size_t>(Unit::Day)] = true;
+    state.wallpaper.texts[static_cast<std::size_t>(Unit::Day)] = std::to_string(count);
+    state.screensaver = state.wallpaper;
+
+    const Minutes start = timeOf(2023, 12, 31, 12, 7);
+    const Minutes end = timeOf(2026, 3, 1);
+    const LocalTime saved = localOf(start);
+    saveAndRunProject(
+        path, state, [&](Unit unit, std::int32_t n) { return nextDue(unit, n, saved); }, stampNumberText(saved));
+
+    struct Channel {
+        RotationChannel channel;
+        std::vector<std::string> lines;
+        sys_days dueDay{};
+        std::size_t index = 0;
+        bool firstTick = true;
+        std::vector<sys_days> changes;
+    };
+    std::vector<Channel> channels;
+    for (auto [keys, lines] : {std::pair{wallpaperChannelKeys(), state.wallpapers},
+                               std::pair{screensaverChannelKeys(), state.screensavers}}) {
+        // Save and Run gives the wallpaper channel the moment of saving as the
+        // start of its interval. A channel it leaves without one has a due day
+        // without a year, which reads as already past: its first change comes
+        // at once.
+        const bool started = toInt64(ProfileFile(path).read(kScheduleSection, keys.dueStamp)) == expectedStamp(start);
+        const sys_days first = floor<days>(start) + days{started ? count : 0};
+        channels.push_back(Channel{RotationChannel(std::move(keys)), lines, first, 0, true, {}});
+    }
+
+    ProjectFileCache files;
+    std::uint32_t random = 2024u + static_cast<std::uint32_t>(count);
+    int sleeps = 0;
+    for (Minutes now = start; now < end;) {
+        const sys_days today = floor<days>(now);
+        for (Channel& c : channels) {
+            const bool due = today >= c.dueDay;
+            std::vector<std::string> applied;
+            const ApplyStep apply = [&](const std::string& entry) { applied.push_back(entry); };
+            const TickResult result = c.channel.tick(files, path, ChannelInput{c.lines, state.wallpaper, apply},
+                                                     c.firstTick, localOf(now));
+            ASSERT_EQ(result.failure, std::nullopt) << *result.failure;
+            ASSERT_EQ(applied.size(), due ? 1u : 0u) << c.channel.keys().index << " at " << formatStamp(localOf(now));
+            if (!due)
+                continue;
+            ASSERT_EQ(applied.front(), c.lines[c.index]);
+            c.index = (c.index + 1) % c.lines.size();
+            c.dueDay = today + days{count};
+            c.changes.push_back(today);
+            // The due day key keeps its year-less meaning for every other reader.
+            ASSERT_EQ(toInt64(ProfileFile(path).read(kScheduleSection, c.channel.keys().dueDay)),
+                      expectedDayStamp(c.dueDay));
+        }
+
+        random = random * 1664525u + 1013904223u;
+        if ((random >> 8) % 499 == 0) {
+            // Off for a few days, then a fresh program start.
+            now += days{2 + (random >> 16) % 3};
+            ++sleeps;
+            for (Channel& c : channels)
+                c.firstTick = true;
+        } else {
+            if ((random >> 8) % 89 == 0) {
+                for (Channel& c : channels)
+                    c.firstTick = true;
+            }
+            now += minutes{1 + (random >> 12) % 360};
+        }
+    }
+
+    EXPECT_GT(sleeps, 3);
+    const auto span = static_cast<int>((floor<days>(end) - floor<days>(start)).count());
+    for (const Channel& c : channels) {
+        EXPECT_GE(static_cast<int>(c.changes.size()), span / (count + 5)) << c.channel.keys().index;
+        for (std::size_t i = 1; i < c.changes.size(); ++i)
+            EXPECT_GE((c.changes[i] - c.changes[i - 1]).count(), count) << c.channel.keys().index;
+    }
+}
+
+std::string dayName(const testing::TestParamInfo<int>& param)
+{
+    return "day" + std::to_string(param.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Days, LongDayIntervals, testing::Values(183, 200, 365, 366), dayName);
 
 } // namespace
 } // namespace plimbury
