@@ -179,7 +179,7 @@ void writeWallpaperSchedule(ProfileFile& file, Unit unit, const std::string& tex
 }
 
 void writeScreensaverSchedule(ProfileFile& file, Unit unit, const std::string& text,
-                              const FirstDue& firstDue)
+                              const FirstDue& firstDue, const std::string& savedStamp)
 {
     file.write(kCountTime, "sstime", unitWord(unit));
     file.write(kCountTime, "ssrefreshtime", text);
@@ -197,7 +197,10 @@ void writeScreensaverSchedule(ProfileFile& file, Unit unit, const std::string& t
         break;
     case Unit::Day:
         file.write(kCountTime, "screensaver_setup_swminute", due);
-        file.write(kCountTime, "screensaver_setup_sw_minute", "0");
+        // The moment of saving, as for the wallpaper: a day interval longer
+        // than half a year is counted from it ("0" would make the first
+        // change come at once).
+        file.write(kCountTime, "screensaver_setup_sw_minute", savedStamp);
         break;
     }
 }
@@ -279,7 +282,7 @@ void saveAndRunProject(const std::string& path, const ProjectState& state,
         }
         for (std::size_t i = 0; i < 3; ++i) {
             if (state.screensaver.enabled[i])
-                writeScreensaverSchedule(file, kUnits[i], state.screensaver.texts[i], firstDue);
+                writeScreensaverSchedule(file, kUnits[i], state.screensaver.texts[i], firstDue, savedStamp);
         }
         writeListsAndCounts(file, state);
     });

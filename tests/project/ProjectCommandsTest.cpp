@@ -154,8 +154,9 @@ TEST(SaveAndRun, DueKeysOfEachUnitInTheirOrder)
         {"hour and day", group({false, true, false}, {"0", "3", "0"}), group({false, false, true}, {"0", "0", "4"}),
          crlf({"[counttime]", "swtime=hour", "swrefreshtime=3", "sw_no=0", "setup_sw_minute=h3", "setup_swminute=0",
                "sstime=day", "ssrefreshtime=4", "ss_no=0", "screensaver_setup_swminute=d4",
-               "screensaver_setup_sw_minute=0"})},
-        // The day unit keeps the moment of saving as its due stamp; the
+               "screensaver_setup_sw_minute=2403141020"})},
+        // The day unit keeps the moment of saving as its due stamp (both
+        // channels: a long day interval is counted from it); the
         // screen saver's minute unit stores its due stamp under both keys.
         {"day and minute", group({false, false, true}, {"0", "0", "3"}), group({true, false, false}, {"7", "0", "0"}),
          crlf({"[counttime]", "swtime=day", "swrefreshtime=3", "sw_no=0", "setup_swminute=d3",
@@ -165,7 +166,7 @@ TEST(SaveAndRun, DueKeysOfEachUnitInTheirOrder)
         // places of the first writes.
         {"all six enabled", group({true, true, true}, {"5", "3", "2"}), group({true, true, true}, {"7", "4", "1"}),
          crlf({"[counttime]", "swtime=day", "swrefreshtime=2", "sw_no=0", "setup_swminute=d2",
-               "setup_sw_minute=2403141020", "screensaver_setup_swminute=d1", "screensaver_setup_sw_minute=0",
+               "setup_sw_minute=2403141020", "screensaver_setup_swminute=d1", "screensaver_setup_sw_minute=2403141020",
                "sstime=day", "ssrefreshtime=1", "ss_no=0"})},
         // Keys only the minute unit wrote keep its "0".
         {"minute and hour, no screen saver", group({true, true, false}, {"5", "3", "0"}), kNone,
@@ -262,7 +263,7 @@ TEST(Save, OverALongerRunFileKeepsWhatItDoesNotWrite)
                                   "setup_swminute=0",
                                   "setup_sw_minute=m5",
                                   "screensaver_setup_swminute=d2",
-                                  "screensaver_setup_sw_minute=0",
+                                  "screensaver_setup_sw_minute=2403141020",
                                   "sstime=day",
                                   "ssrefreshtime=2",
                                   "ss_no=0",
