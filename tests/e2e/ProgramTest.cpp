@@ -119,7 +119,7 @@ bool waitFor(Condition condition, std::chrono::milliseconds limit)
 
 class Program {
 public:
-    explicit Program(const std::vector<std::string>& environment)
+    explicit Program(const std::vector<std::string>& environment, std::vector<std::string> arguments = {})
     {
         std::vector<std::string> env = environment;
         for (char** e = environ; *e; ++e) {
@@ -136,8 +136,11 @@ public:
             envp.push_back(e.data());
         envp.push_back(nullptr);
         std::string program = PLIMBURY_EXECUTABLE;
-        char* argv[] = {program.data(), nullptr};
-        if (posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+        std::vector<char*> argv{program.data()};
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0)
             m_pid = -1;
     }
 
@@ -263,6 +266,92 @@ TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
     run("xdotool click 1");
     ASSERT_TRUE(waitFor([&] { return program.status().has_value(); }, 10s)) << "still running after Exit";
     EXPECT_EQ(*program.status(), 0);
+}
+
+// The visible windows of a process, as xdotool finds them.
+std::vector<std::string> windowsOf(pid_t pid)
+{
+    std::vector<std::string> windows;
+    const std::string ids = run("xdotool search --onlyvisible --pid " + std::to_string(pid));
+    std::size_t start = 0;
+    while (start < ids.size()) {
+        const std::size_t end = ids.find('\n', start);
+        if (const std::string id = ids.substr(start, end - start); !id.empty())
+            windows.push_back(id);
+        start = end == std::string::npos ? ids.size() : end + 1;
+    }
+    return windows;
+}
+
+// A picture deleted after the project was saved: its change is reported, and
+// once the report is closed the next picture of the list is on the screen at
+// the channel's next turn, instead of the deleted one being tried for ever.
+TEST(Program, ALostPictureIsReportedAndTheShowGoesOn)
+{
+    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))
+        GTEST_SKIP() << "no X display (./dev test starts one)";
+    for (const char* tool : {"xdotool", "xwininfo", "xwd", "convert"}) {
+        if (!haveTool(tool))
+            GTEST_SKIP() << tool << " is not installed";
+    }
+    plimbury::test::TempDir dir;
+    const std::string home = dir.file("home");
+    const std::string runtime = dir.file("runtime");
+    std::filesystem::create_directories(home);
+    std::filesystem::create_directories(runtime);
+    std::filesystem::create_directories(dir.file("registry"));
+    chmod(runtime.c_str(), 0700);
+
+    const std::string lost = dir.file("a-deleted.bmp");
+    const std::string next = dir.file("b.jpg");
+    run("convert -size 64x48 xc:'#d02020' '" + next + "'");
+    ASSERT_TRUE(std::filesystem::exists(next));
+    const std::string project = dir.file("show.lmv");
+    plimbury::test::writeFile(project, "[counttime]\r\nswtime=minute\r\nswrefreshtime=0\r\nsw_no=0\r\n"
+                                       "setup_swminute=0\r\nsetup_sw_minute=0\r\nscreensaver_setup_swminute=0\r\n"
+                                       "screensaver_setup_sw_minute=0\r\nsstime=minute\r\n"
+                                       "ssrefreshtime=60\r\nss_no=0\r\n[countitem]\r\nswcount=2\r\nsscount=0\r\n"
+                                       "[switem]\r\nsw0=" + lost + "\r\nsw1=" + next + "\r\n");
+    plimbury::test::writeFile(dir.file("registry") + "/HKEY_LOCAL_MACHINE.ini",
+                              "[software\\lumavuetest]\nsettime_selected=" + project + "\n");
+
+    run("xdotool mousemove 0 0");
+    Program program({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
+                     "XDG_CACHE_HOME=" + home + "/.cache", "XDG_RUNTIME_DIR=" + runtime,
+                     "PLIMBURY_REGISTRY=" + dir.file("registry"), "PLIMBURY_DESKTOP=x11", "QT_QPA_PLATFORM=xcb"},
+                    {"/TRAY"});
+    ASSERT_GT(program.pid(), 0);
+
+    // The report: the one visible window of the program once it is in the tray.
+    std::string report;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const std::string& id : windowsOf(program.pid())) {
+                if (geometryOf(id).width != 790)
+                    report = id;
+            }
+            return !report.empty();
+        },
+        30s))
+        << "no error report appeared";
+    const std::string sw = plimbury::test::readFile(project);
+    EXPECT_NE(sw.find("sw_no=1"), std::string::npos) << "the lost picture did not move the show on:\n" << sw;
+
+    run("xdotool windowfocus --sync " + report + " key --clearmodifiers Return");
+    EXPECT_TRUE(waitFor([&] { return windowsOf(program.pid()).empty(); }, 10s)) << "the report did not close";
+
+    const std::string root = run("xwininfo -root");
+    const int cx = field(root, "Width") / 2, cy = field(root, "Height") / 2;
+    std::string centre;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            centre = screenPixels(cx, cy, 1, 1);
+            return centre.size() == 3 && static_cast<unsigned char>(centre[0]) > 160 &&
+                   static_cast<unsigned char>(centre[1]) < 80;
+        },
+        15s))
+        << "the next picture is not on the screen";
+    EXPECT_FALSE(program.status().has_value()) << "the program ended";
 }
 
 // Qt cannot paint on a display of 256 colours: the program says so and stops,
