@@ -4,6 +4,7 @@
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"
 #include "app/WindowSystem.h"
+#include "editors/LayoutFont.h"
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
@@ -31,23 +32,6 @@ namespace {
 constexpr int kClientWidth = 790;
 constexpr int kClientHeight = 564;
 
-// The window layout's font is "MS Sans Serif" at 8 points (11 pixels); where it
-// is missing, the nearest faces of the same width take its place.
-QFont layoutFont()
-{
-    static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-                                    QStringLiteral("Arimo"), QStringLiteral("Nimbus Sans"),
-                                    QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
-        return true;
-    }();
-    (void)substituted;
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPixelSize(11);
-    return font;
-}
-
 using Row = std::optional<std::pair<plimbury::Unit, std::string>>;
 
 void applyInterval(QRadioButton* const (&radios)[3], QLineEdit* const (&edits)[3], const Row& interval)
@@ -74,7 +58,7 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(skin::applicationIcon());
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(layoutFont());
+    setFont(editors::layoutFont());
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

@@ -3,6 +3,7 @@
 #include "editors/DirectoryListBox.h"
 #include "editors/DriveComboBox.h"
 #include "editors/FileListBox.h"
+#include "editors/LayoutFont.h"
 #include "editors/SortedListBox.h"
 
 #include <QLabel>
@@ -10,6 +11,8 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QSignalBlocker>
+
+#include <utility>
 
 ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask)
     // A tool window, as the main window is: off the taskbar.
@@ -23,13 +26,7 @@ ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QStri
     palette.setColor(QPalette::Window, QColor(166, 202, 240));
     setPalette(palette);
     setAutoFillBackground(true);
-    QFont font;
-    // The nearest available face when the bitmap font of the layout is missing.
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(editors::layoutFont());
 
     // Created first so that the lists stack above it where they overlap.
     Label1 = new QLabel(QStringLiteral("0"), this);
@@ -45,6 +42,12 @@ ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QStri
     BitBtn2->setGeometry(249, 105, 41, 25);
     BitBtn3 = new QPushButton(QStringLiteral("OK"), this);
     FileListBox2 = new SortedListBox(this);
+    const std::pair<QWidget*, const char*> names[] = {
+        {Label1, "Label1"},   {DriveComboBox1, "DriveComboBox1"}, {DirectoryListBox1, "DirectoryListBox1"},
+        {FileListBox1, "FileListBox1"}, {BitBtn1, "BitBtn1"}, {BitBtn2, "BitBtn2"},
+        {BitBtn3, "BitBtn3"}, {FileListBox2, "FileListBox2"}};
+    for (const auto& [widget, name] : names)
+        widget->setObjectName(QLatin1String(name));
 
     connect(DriveComboBox1, &DriveComboBox::driveChosen, DirectoryListBox1, &DirectoryListBox::setDirectory);
     connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this, [this](const QString& folder) {

@@ -33,6 +33,7 @@ Tscreensaver::Tscreensaver(QWidget* mainWindow, SortedListBox* mainList)
     FileListBox1->setAlsoExecutables(true);
 #endif
     BitBtn4 = new QPushButton(QStringLiteral("preview"), this);
+    BitBtn4->setObjectName(QStringLiteral("BitBtn4"));
     BitBtn4->setGeometry(248, 146, 41, 25);
     BitBtn3->setGeometry(248, 187, 43, 25);
     FileListBox2->setGeometry(302, 8, 347, 353);
