@@ -241,10 +241,22 @@ QPainterPath windowShape()
     return shape;
 }
 
+bool textFits = true;   // false once a text could not be made to fit its box
+
+// Draws `text` in `box`, the font made smaller until the text fits the box:
+// a caption never runs past the edge of the picture it belongs to.
 void drawLabel(QPainter& p, const QRectF& box, const QString& text, const QFont& f, const QColor& c,
                Qt::Alignment align = Qt::AlignCenter)
 {
-    p.setFont(f);
+    QFont fitted = f;
+    const auto fits = [&] { return QFontMetricsF(fitted).horizontalAdvance(text) <= box.width(); };
+    while (!fits() && fitted.pixelSize() > 7)
+        fitted.setPixelSize(fitted.pixelSize() - 1);
+    if (!fits()) {
+        std::fprintf(stderr, "make_skin: \"%s\" does not fit %g pixels\n", qPrintable(text), box.width());
+        textFits = false;
+    }
+    p.setFont(fitted);
     p.setPen(c);
     p.drawText(box, align, text);
 }
@@ -580,5 +592,5 @@ int main(int argc, char** argv)
 
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         ok &= save(drawIcon(size), file(QStringLiteral("icons/plimbury-%1.png").arg(size)), QSize(size, size));
-    return ok ? 0 : 1;
+    return ok && textFits ? 0 : 1;
 }
