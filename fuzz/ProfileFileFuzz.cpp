@@ -48,13 +48,21 @@ std::string readBack(std::string_view value)
 bool refusedEntry(std::string_view section, std::string_view key, std::string_view value)
 {
     const std::string_view written = trimLeft(key);
-    return hasLineBreak(section) || section.find(']') != std::string_view::npos || hasLineBreak(key)
-        || hasLineBreak(value) || written.find('=') != std::string_view::npos || written.starts_with('[');
+    return hasLineBreak(section) || hasLineBreak(key) || hasLineBreak(value)
+        || written.find('=') != std::string_view::npos || written.starts_with('[')
+        || (trim(section).empty() && written.starts_with("\xEF\xBB\xBF"));
 }
 
 bool refusedSection(std::string_view section)
 {
-    return hasLineBreak(section) || section.find(']') != std::string_view::npos;
+    return hasLineBreak(section);
+}
+
+// The empty-named section (the lines before the first header) has no header,
+// so hasSection() never reports it.
+bool hasHeader(std::string_view section)
+{
+    return !trim(section).empty();
 }
 
 // Names worth colliding with: the project file's own, spelled several ways,
@@ -83,11 +91,11 @@ void checkWritten(const ProfileFile& file, const Model& model, const char* when)
     for (const auto& [name, expected] : model.values) {
         if (file.read(name.first, name.second) != expected)
             failure(when, name.first + "/" + name.second + " expected " + expected);
-        if (!file.hasSection(name.first))
+        if (hasHeader(name.first) && !file.hasSection(name.first))
             failure("written section missing", name.first);
     }
     for (const std::string& section : model.sections) {
-        if (!file.hasSection(section))
+        if (hasHeader(section) && !file.hasSection(section))
             failure("added section missing", section);
     }
 }

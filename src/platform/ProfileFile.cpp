@@ -141,7 +141,10 @@ void ProfileFile::parse(std::string_view text)
         s.body.resize(used);
     };
 
+    // The lines before the first header, if any, are the section with the
+    // empty name; a "[]" further down is a later copy of it, never reached.
     m_sections.emplace_back();
+    m_index.emplace(std::string(), 0);
     while (!text.empty()) {
         const std::size_t stop = text.find_first_of("\r\n");
         Line line;
@@ -162,7 +165,7 @@ void ProfileFile::parse(std::string_view text)
             continue;
         }
         Section& section = m_sections.back();
-        if (!isBlankLine(line.text) && m_sections.size() > 1)
+        if (!isBlankLine(line.text))
             section.keys.emplace(std::string(entryName(line.text)), section.body.size());
         section.body.push_back(std::move(line));
     }
@@ -191,7 +194,8 @@ void ProfileFile::refuse() const
 
 bool ProfileFile::hasSection(std::string_view section) const
 {
-    return m_index.contains(trim(section));
+    section = trim(section);
+    return !section.empty() && m_index.contains(section);
 }
 
 // A header written with blanks inside its brackets is tidied once a write
@@ -211,8 +215,9 @@ void ProfileFile::tidyHeader(Line& header)
 ProfileFile::Section& ProfileFile::sectionForWrite(std::string_view section, bool& created)
 {
     created = false;
-    // A line break would end the header early; a "]" would end the name early.
-    if (hasLineBreak(section) || section.find(']') != std::string_view::npos)
+    // A line break would end the header early. A "]" is harmless: the name
+    // runs to the last one on the line.
+    if (hasLineBreak(section))
         refuse();
     if (const auto s = m_index.find(trim(section)); s != m_index.end())
         return m_sections[s->second];
@@ -237,9 +242,11 @@ void ProfileFile::write(std::string_view section, std::string_view key, std::str
 {
     const std::string_view writtenKey = trimLeft(key);
     // Each of these would split the entry or hide it under another name, and
-    // the platform's writer would store it anyway and corrupt the file.
+    // the platform's writer would store it anyway and corrupt the file. A key
+    // of the empty-named section may open the file, and a byte-order mark
+    // there is taken for the file's own.
     if (hasLineBreak(key) || hasLineBreak(value) || writtenKey.find('=') != std::string_view::npos
-        || writtenKey.starts_with('['))
+        || writtenKey.starts_with('[') || (trim(section).empty() && writtenKey.starts_with(kBom)))
         refuse();
     const std::string_view writtenValue = trimLeft(value);
 

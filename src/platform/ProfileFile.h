@@ -4,7 +4,11 @@
 //
 // Reads and writes address one key: a missing file, section or key reads as "";
 // names match without regard to ASCII case; values are read whole (no length
-// limit) and bytes pass through unchanged. A write replaces the value in place
+// limit) and bytes pass through unchanged. A header's name runs to the last "]"
+// of its line ("[a]b]" is section "a]b"). The lines before the first header are
+// the section with the empty name; a "[]" header ends the section above it and
+// starts a later copy of the empty-named one, which (like any later copy of a
+// section) is never read or written. A write replaces the value in place
 // (keeping the file's spelling of the names), adds a new key after the last
 // line of its section, and a new section at the end of the file; nothing is
 // ever removed, and lines no write addresses stay byte for byte.
@@ -34,15 +38,20 @@ public:
     // Leading blanks of the names and the value are dropped. Writing the value
     // a key already holds changes nothing. Throws Error("Unable to write to
     // <path>") when the text cannot be stored as one entry (a line break in
-    // the value; "=", a line break or a leading "[" in the key; "]" or a line
-    // break in the section name); nothing is then changed.
+    // the value; "=", a line break or a leading "[" in the key; a leading UTF-8
+    // byte-order mark in a key of the empty-named section; a line break in the
+    // section name); nothing is then changed. A new key of the empty-named
+    // section goes after the lines before the first header, or at the start
+    // of the file.
     void write(std::string_view section, std::string_view key, std::string_view value);
 
-    // A section exists when its header is in the file, keys or not.
+    // A section exists when its header is in the file, keys or not. The
+    // empty-named section has no header of its own: false for "".
     bool hasSection(std::string_view section) const;
 
-    // Adds an empty section at the end of the file unless it exists. Throws
-    // Error for a name write() would refuse.
+    // Adds an empty section at the end of the file unless it exists (nothing
+    // for the empty name, which needs no header). Throws Error for a name
+    // write() would refuse.
     void addSection(std::string_view section);
 
     // Writes the changes, if any, to disk atomically. Throws
@@ -89,7 +98,7 @@ private:
     std::string m_bom;                   // kept in front of the first line
     std::string_view m_newline = "\r\n"; // the file's own line end, for new lines
     std::vector<Section> m_sections;     // [0]: the lines before the first header
-    NameMap<std::size_t> m_index;        // first section of each name
+    NameMap<std::size_t> m_index;        // first section of each name; "" -> 0
 };
 
 } // namespace plimbury

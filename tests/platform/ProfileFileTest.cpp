@@ -86,6 +86,26 @@ INSTANTIATE_TEST_SUITE_P(
                     "[first]\na=1\n; end of first\n\n[last]\nb=2\n",
                     {{"first", "k1", "1"}, {"last", "k2", "2"}, {"first", "k3", "3"}, {"FIRST", "K1", "4"}},
                     "[first]\na=1\n; end of first\nk1=4\nk3=3\n\n[last]\nb=2\nk2=2\n"},
+        InPlaceCase{"empty_header_stays_and_empty_name_keys_go_first",
+                    "[a]\r\nk=1\r\n[]\r\nj=2\r\n[b]\r\nm=3\r\n",
+                    {{"a", "n", "11"}, {"a", "k", "10"}, {"", "j", "20"}, {"", "p", "21"}, {"b", "q", "31"}},
+                    "j=20\r\np=21\r\n[a]\r\nk=10\r\nn=11\r\n[]\r\nj=2\r\n[b]\r\nm=3\r\nq=31\r\n"},
+        InPlaceCase{"empty_header_on_first_line",
+                    "[]\r\nj=2\r\n[a]\r\nk=1\r\n",
+                    {{"", "j", "5"}},
+                    "j=5\r\n[]\r\nj=2\r\n[a]\r\nk=1\r\n"},
+        InPlaceCase{"lines_before_first_header_keep_their_blank_lines",
+                    "; top\n\nx=1\n\n[s]\nk=1\n",
+                    {{"", "x", "2"}, {"  ", "y", "3"}},
+                    "; top\n\nx=2\ny=3\n\n[s]\nk=1\n"},
+        InPlaceCase{"header_text_after_last_bracket_kept",
+                    "[a]b] ; note\r\nk=1\r\n[c]\r\n",
+                    {{"a]b", "k", "2"}, {"A]B", "n", "3"}},
+                    "[a]b] ; note\r\nk=2\r\nn=3\r\n[c]\r\n"},
+        InPlaceCase{"bom_then_first_key_before_first_header",
+                    "\xEF\xBB\xBF[s]\r\nk=1\r\n",
+                    {{"", "top", "v"}},
+                    "\xEF\xBB\xBFtop=v\r\n[s]\r\nk=1\r\n"},
         InPlaceCase{"bom_kept_and_first_header_found",
                     "\xEF\xBB\xBF[s]\r\nname=Gr\xC3\xBC\xC3\x9F" "e\r\n",
                     {{"s", "u", "\xC3\xA9"}, {"s", "a", "\xE9"}},
@@ -128,7 +148,8 @@ TEST(ProfileFile, entriesThatWouldCorruptTheFileAreRefused)
     const std::vector<Write> refused = {
         {"s", "k", "line1\r\nline2=x"}, {"s", "k", "a\nb"},  {"s", "k", "a\rb"},
         {"s", "a=b", "c"},              {"s", "[x]", "1"},   {"s", "  [x", "1"},
-        {"s", "k\n", "1"},              {"a]b", "k", "1"},   {"a\nb", "k", "1"},
+        {"s", "k\n", "1"},              {"a\rb", "k", "1"},  {"a\nb", "k", "1"},
+        {"", "\xEF\xBB\xBFk", "1"},      {" ", " \xEF\xBB\xBF", "1"},
     };
     ProfileFile file(path);
     for (const Write& w : refused) {
@@ -146,6 +167,10 @@ TEST(ProfileFile, entriesThatWouldCorruptTheFileAreRefused)
     // Blanks around the name are not part of it: this key may start with a letter.
     file.write("s", "  x[y", "1");
     EXPECT_EQ(file.read("s", "x[y"), "1");
+    // Below a header a byte-order mark cannot open the file.
+    file.write("s", "\xEF\xBB\xBFk", "2");
+    file.flush();
+    EXPECT_EQ(ProfileFile(path).read("s", "\xEF\xBB\xBFk"), "2");
 }
 
 TEST(ProfileFile, flushFailureReportsThePathAndCanBeRetried)
@@ -218,6 +243,16 @@ TEST(ProfileFile, sectionsExistWithoutKeys)
     EXPECT_TRUE(file.hasSection("software"));
     file.flush();
     EXPECT_EQ(readFile(path), "[Control Panel\\Desktop]\n[Software]\n");
+
+    // The empty-named section has no header to find or add, even where the
+    // lines before the first header hold keys and a "[]" header follows.
+    writeFile(path, "top=1\n[a]\n[]\nk=2\n");
+    ProfileFile orphans(path);
+    EXPECT_FALSE(orphans.hasSection(""));
+    EXPECT_FALSE(orphans.hasSection("  "));
+    orphans.addSection("");
+    EXPECT_FALSE(orphans.dirty());
+    EXPECT_EQ(orphans.read(" ", "top"), "1");
 }
 
 } // namespace
