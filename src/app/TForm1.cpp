@@ -8,8 +8,7 @@
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
-#include "platform/Autostart.h"
-#include "platform/Store.h"
+#include "platform/Startup.h"
 #include "platform/System.h"
 #include "project/ProjectCommands.h"
 
@@ -26,6 +25,8 @@
 #include <QWindow>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -323,44 +324,16 @@ void TForm1::FormCreate()
     m_wallpaperFirstTick = true;
     m_screensaverFirstTick = true;
 
-    plimbury::Store& store = *m_services.store;
-    const auto machine = plimbury::Root::LocalMachine;
-    if (!store.keyExists(machine, plimbury::kProgramKey)) {
-        // A value that cannot be stored is treated like a key that cannot be
-        // opened: the program starts all the same and says nothing.
-        if (auto key = store.openKey(machine, plimbury::kProgramKey)) {
-            try {
-                key->write(plimbury::kSelectedValue, "");
-            } catch (const std::exception&) {
-            }
-        }
-
+    std::vector<std::string> arguments;
+    for (const QString& argument : m_services.arguments)
+        arguments.push_back(argument.toStdString());
+    const plimbury::StartupPlan plan = plimbury::startUp(*m_services.store, arguments, m_services.executablePath);
+    if (plan.firstRun)
         defaultIntervalRows();
-
-        if (auto run = store.openKey(machine, plimbury::kRunKey)) {
-            bool written = true;
-            try {
-                run->write(plimbury::kAutostartValue, m_services.executablePath + " /TRAY");
-            } catch (const std::exception&) {
-                written = false;
-            }
-#ifndef _WIN32
-            // Linux desktops never read the Run key; the XDG entry is what
-            // really starts the program at log-on. It follows the Run value,
-            // so a store that cannot be written does not get it rewritten at
-            // every start.
-            if (written && !m_services.executablePath.empty())
-                plimbury::writeAutostartEntry(m_services.executablePath);
-#else
-            (void)written;
-#endif
-        }
-    } else if (m_services.arguments.size() == 1 && m_services.arguments.front() == QLatin1String("/TRAY")) {
+    if (plan.toTray)
         Timer3.start();
-    }
-
-    if (auto key = store.openKey(machine, plimbury::kProgramKey)) {
-        m_selectedProject = key->read(plimbury::kSelectedValue);
+    if (plan.selectedProject) {
+        m_selectedProject = *plan.selectedProject;
         if (m_selectedProject.empty())
             Timer6.start();
         else
