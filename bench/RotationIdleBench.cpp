@@ -85,15 +85,22 @@ int main()
     const double parsed = secondsSince(start) / freshTicks;
 
     // A due change: the apply step does nothing, the file is rewritten.
+    // One a day, 24 hours apart: each of them due.
     const int dueTicks = 20;
+    int applied = 0;
+    const ApplyStep counted = [&](const std::string&) { ++applied; };
+    const std::int64_t firstDueDay = wallMinutes(LocalTime{2024, 3, 15, 11, 0, 0});
     start = std::chrono::steady_clock::now();
     for (int i = 0; i < dueTicks; ++i) {
-        const LocalTime later{2024, 3, 15 + i / 2, 11, 0, 0};
         bool first = false;
-        engine.wallpaper.tick(engine.files, path, ChannelInput{state.wallpapers, state.wallpaper, apply}, first,
-                              later);
+        engine.wallpaper.tick(engine.files, path, ChannelInput{state.wallpapers, state.wallpaper, counted}, first,
+                              fromWallMinutes(firstDueDay + std::int64_t{i} * 24 * 60));
     }
     const double due = secondsSince(start) / dueTicks;
+    if (applied != dueTicks) {
+        std::fprintf(stderr, "only %d of %d due ticks changed the wallpaper\n", applied, dueTicks);
+        return 1;
+    }
 
     std::printf("project: %d wallpapers, %d screen savers, %ju bytes\n", kEntries, kEntries,
                 static_cast<std::uintmax_t>(std::filesystem::file_size(path)));

@@ -29,6 +29,7 @@ class Clock;
 class ScreenSaverSelector;
 class Store;
 class Wallpaper;
+struct IntervalGroup;
 struct LoadedProject;
 } // namespace plimbury
 
@@ -95,6 +96,11 @@ public:
 
     // The current project file: SaveDialog1's name when set, else the selected project.
     std::string currentProjectFile() const;
+
+    // Each page's interval group as its boxes hold it: which box is enabled,
+    // and the three texts.
+    plimbury::IntervalGroup wallpaperInterval() const;
+    plimbury::IntervalGroup screensaverInterval() const;
 
     // --- Handlers ---
     void FormCreate();

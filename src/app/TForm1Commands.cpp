@@ -29,8 +29,8 @@ plimbury::ProjectState projectState(const TForm1& form)
     plimbury::ProjectState state;
     state.wallpapers = form.FileListBox1->lines();
     state.screensavers = form.FileListBox2->lines();
-    state.wallpaper = intervalGroup(form.Edit1, form.Edit2, form.Edit3);
-    state.screensaver = intervalGroup(form.Edit4, form.Edit5, form.Edit6);
+    state.wallpaper = form.wallpaperInterval();
+    state.screensaver = form.screensaverInterval();
     return state;
 }
 
@@ -40,6 +40,16 @@ std::string filePath(const QString& chosen)
 }
 
 } // namespace
+
+plimbury::IntervalGroup TForm1::wallpaperInterval() const
+{
+    return intervalGroup(Edit1, Edit2, Edit3);
+}
+
+plimbury::IntervalGroup TForm1::screensaverInterval() const
+{
+    return intervalGroup(Edit4, Edit5, Edit6);
+}
 
 void TForm1::myImage_nClick()
 {

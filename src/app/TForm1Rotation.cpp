@@ -8,7 +8,6 @@
 #include "rotation/ApplySteps.h"
 #include "rotation/RotationTick.h"
 
-#include <QLineEdit>
 #include <QPointer>
 
 #include <array>
@@ -48,17 +47,6 @@ public:
     std::array<bool, 2> reporting{};
 };
 
-plimbury::IntervalGroup intervalOf(const QLineEdit* minute, const QLineEdit* hour, const QLineEdit* day)
-{
-    plimbury::IntervalGroup group;
-    const QLineEdit* edits[] = {minute, hour, day};
-    for (std::size_t i = 0; i < 3; ++i) {
-        group.enabled[i] = edits[i]->isEnabled();
-        group.texts[i] = edits[i]->text().toStdString();
-    }
-    return group;
-}
-
 void rotationTick(TForm1& window, ChannelSide side)
 {
     RotationRuntime& runtime = RotationRuntime::of(window);
@@ -84,7 +72,7 @@ void rotationTick(TForm1& window, ChannelSide side)
     [[maybe_unused]] const std::uint64_t parsesBefore = runtime.engine.files.parseCount();
     plimbury::TickResult result;
     if (side == WallpaperSide) {
-        const plimbury::IntervalGroup interval = intervalOf(window.Edit1, window.Edit2, window.Edit3);
+        const plimbury::IntervalGroup interval = window.wallpaperInterval();
         const std::string bitmap = plimbury::wallpaperBitmapPath(services.dataFolder);
         const plimbury::ApplyStep apply = [&](const std::string& entry) {
             plimbury::applyWallpaper(entry, *services.store, *services.wallpaper, bitmap);
@@ -93,7 +81,7 @@ void rotationTick(TForm1& window, ChannelSide side)
                                                {window.FileListBox1->lines(), interval, apply},
                                                window.m_wallpaperFirstTick, services.clock->now());
     } else {
-        const plimbury::IntervalGroup interval = intervalOf(window.Edit4, window.Edit5, window.Edit6);
+        const plimbury::IntervalGroup interval = window.screensaverInterval();
         const plimbury::ApplyStep apply = [&](const std::string& entry) {
             plimbury::applyScreensaver(entry, *services.store, services.screenSaver);
         };
@@ -110,9 +98,9 @@ void rotationTick(TForm1& window, ChannelSide side)
         malloc_trim(0);
 #endif
 
-    // Before the report: its modal loop must find the turn already passed on.
-    if (result.handOver)
-        handOver();
+    // Every tick passes the turn on, a failing one too, and before its report:
+    // the report's modal loop must find the turn already passed on.
+    handOver();
     if (result.report) {
         runtime.reporting[side] = true;
         const QPointer<RotationRuntime> alive(&runtime); // the window may close meanwhile

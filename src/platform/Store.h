@@ -50,6 +50,8 @@ std::unique_ptr<Store> makeSystemStore();
 inline constexpr const char* kProgramKey = "software\\lumavuetest";
 inline constexpr const char* kSelectedValue = "settime_selected";
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Spelled as the program has always written it ("plimbruy", not "plimbury"):
+// an installation that already holds the value finds it under this name.
 inline constexpr const char* kAutostartValue = "Vertanox plimbruy 2.1";
 inline constexpr const char* kDesktopKey = "Control Panel\\Desktop";
 inline constexpr const char* kWallpaperValue = "Wallpaper";

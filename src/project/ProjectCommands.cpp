@@ -154,12 +154,14 @@ void writeWallpaperSchedule(ProfileFile& file, Unit unit, const std::string& tex
     file.write(kCountTime, "sw_no", "0");
     switch (unit) {
     case Unit::Minute: {
+        // The minute unit starts by clearing all four due values, the screen
+        // saver's as well: project files have always had these keys in this
+        // order, and a screen-saver group saved after it writes its own.
         file.write(kCountTime, "setup_swminute", "0");
         file.write(kCountTime, "setup_sw_minute", "0");
         file.write(kCountTime, "screensaver_setup_swminute", "0");
         file.write(kCountTime, "screensaver_setup_sw_minute", "0");
         const std::int32_t n = toInt32(text);
-        file.write(kCountTime, "setup_swminute", "0");
         file.write(kCountTime, "setup_sw_minute", firstDue(unit, n));
         break;
     }

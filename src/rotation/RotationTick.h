@@ -105,7 +105,6 @@ private:
 };
 
 struct TickResult {
-    bool handOver = true;                  // always: the partner channel takes the next turn
     std::optional<std::string> failure;    // what went wrong in this tick
     std::optional<std::string> report;     // the text to show the user now, if any
     std::optional<std::string> entry;      // the entry whose apply step failed, when that is the failure

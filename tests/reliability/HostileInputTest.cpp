@@ -267,7 +267,6 @@ TEST(HostileInput, ProjectFiles)
         const TickResult result = in.tick(in.state().wallpapers, kSaved);
         EXPECT_EQ(result.failure, row.tickMessage);
         EXPECT_EQ(result.report, row.tickMessage);
-        EXPECT_TRUE(result.handOver);
         EXPECT_TRUE(in.desktop.handed.empty());
         EXPECT_EQ(in.snapshot(), before) << "a file changed";
     }
