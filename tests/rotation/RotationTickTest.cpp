@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -246,7 +248,23 @@ TEST_P(TickTable, AppliesWritesAndHandsOver)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, TickTable, testing::ValuesIn(kTickCases));
+// A test name from a case's description: its letters and digits, words joined by "_".
+template <class Case>
+std::string caseName(const testing::TestParamInfo<Case>& info)
+{
+    std::string name;
+    for (const char* c = info.param.what; *c; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c)))
+            name += *c;
+        else if (!name.empty() && name.back() != '_')
+            name += '_';
+    }
+    while (!name.empty() && name.back() == '_')
+        name.pop_back();
+    return name + "_" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TickTable, testing::ValuesIn(kTickCases), caseName<TickCase>);
 
 TEST(Tick, MissingProjectFileFailsAtTheDueDayKeyAndCreatesNothing)
 {
@@ -362,7 +380,7 @@ TEST_P(Turns, EachFailureIsReportedOnceUntilItsEntryChangesOrSucceeds)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, Turns, testing::ValuesIn(kTurnsCases));
+INSTANTIATE_TEST_SUITE_P(Cases, Turns, testing::ValuesIn(kTurnsCases), caseName<TurnsCase>);
 
 TEST(Tick, AnErrorOutsideTheApplyStepStopsTheChannelAndIsReportedOnce)
 {

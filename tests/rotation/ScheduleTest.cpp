@@ -59,6 +59,15 @@ struct NextDueCase {
 
 class NextDue : public testing::TestWithParam<NextDueCase> {};
 
+// "minute_5_at_2403141020": a failing case names itself.
+std::string nextDueName(const testing::TestParamInfo<NextDueCase>& info)
+{
+    const NextDueCase& c = info.param;
+    const char* unit = c.unit == Unit::Minute ? "minute" : c.unit == Unit::Hour ? "hour" : "day";
+    std::string count = c.count < 0 ? "minus" + std::to_string(-c.count) : std::to_string(c.count);
+    return std::string(unit) + "_" + count + "_at_" + formatStamp(c.now);
+}
+
 TEST_P(NextDue, WritesTheDueValueInItsShape)
 {
     const NextDueCase& c = GetParam();
@@ -77,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NextDueCase{at(2024, 12, 30, 10, 20), Unit::Day, 5, "104"},
                     // the two text shapes of a stamp in a year below 10
                     NextDueCase{at(2005, 3, 14, 10, 20), Unit::Minute, 5, "503141025"},
-                    NextDueCase{at(2005, 3, 14, 10, 50), Unit::Minute, 15, "0503141105"}));
+                    NextDueCase{at(2005, 3, 14, 10, 50), Unit::Minute, 15, "0503141105"}),
+    nextDueName);
 
 INSTANTIATE_TEST_SUITE_P(
     Carries, NextDue,
@@ -108,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         NextDueCase{at(2024, 4, 29, 10, 0), Unit::Day, 1, "0430"},
         NextDueCase{at(2024, 4, 30, 10, 0), Unit::Day, 1, "501"},
         NextDueCase{at(2024, 9, 30, 10, 0), Unit::Day, 31, "1031"},
-        NextDueCase{at(2024, 12, 31, 10, 0), Unit::Day, 31, "131"}));
+        NextDueCase{at(2024, 12, 31, 10, 0), Unit::Day, 31, "131"}),
+    nextDueName);
 
 INSTANTIATE_TEST_SUITE_P(
     BeyondTheLabelRanges, NextDue,
@@ -123,7 +134,8 @@ INSTANTIATE_TEST_SUITE_P(
                     NextDueCase{at(2024, 3, 14, 10, 20), Unit::Hour, 0, "2403141020"},
                     NextDueCase{at(2024, 3, 14, 10, 20), Unit::Day, 0, "0314"},
                     NextDueCase{at(2024, 3, 14, 10, 20), Unit::Minute, -5, "2403141015"},
-                    NextDueCase{at(2024, 3, 14, 0, 2), Unit::Minute, -5, "2403132357"}));
+                    NextDueCase{at(2024, 3, 14, 0, 2), Unit::Minute, -5, "2403132357"}),
+    nextDueName);
 
 TEST(NextDue, AbsurdCountsStayReadable)
 {
