@@ -1,5 +1,6 @@
 #include "imaging/Picture.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/Error.h"
 
 namespace plimbury {
@@ -18,15 +19,6 @@ std::string extensionOf(const std::string& path)
     if (dot == std::string::npos || (nameStart != std::string::npos && dot < nameStart))
         return {};
     return path.substr(dot + 1);
-}
-
-std::string asciiLower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
@@ -39,11 +40,9 @@ bool isBlankLine(std::string_view s)
     return trimLeft(s).empty();
 }
 
-// Only ASCII letters fold: the bytes of other letters depend on a code page
-// this file does not know.
 char foldCase(char c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return asciiLower(c);
 }
 
 bool hasLineBreak(std::string_view s)

@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 
+#include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/System.h"
@@ -34,21 +35,6 @@ std::string_view trimmed(std::string_view text)
     return text;
 }
 
-bool sameIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 // One resource line of the file, its continuation lines (a line ending in a
 // backslash goes on in the next) joined; `begin`/`end` span it in the file,
@@ -205,7 +191,7 @@ std::optional<std::size_t> indexIn(const std::vector<Program>& programs, std::st
 {
     std::optional<std::size_t> chosen;
     for (std::size_t i = 0; i < programs.size(); ++i) {
-        if (!sameIgnoringCase(programs[i].name, wanted))
+        if (!equalIgnoringAsciiCase(programs[i].name, wanted))
             continue;
         if (programs[i].enabled)
             return i;

@@ -1,5 +1,7 @@
 #include "SortedList.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 
 namespace plimbury {
@@ -7,7 +9,7 @@ namespace plimbury {
 namespace {
 unsigned char fold(unsigned char c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+    return static_cast<unsigned char>(asciiLower(static_cast<char>(c)));
 }
 } // namespace
 
