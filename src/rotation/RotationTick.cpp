@@ -62,7 +62,7 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
 
     // Against the values read at the start of the tick: a resynchronisation
     // takes effect on the channel's next turn.
-    if (!isDue(unit, count, stored.dueStamp, stored.dueDay, now))
+    if (!input.dueNow && !isDue(unit, count, stored.dueStamp, stored.dueDay, now))
         return;
     const std::vector<std::string>& lines = input.lines;
     if (lines.empty())

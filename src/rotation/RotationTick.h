@@ -65,6 +65,9 @@ struct ChannelInput {
     const std::vector<std::string>& lines;
     const IntervalGroup& interval;
     const ApplyStep& apply;
+    // Changes now, as if the interval had elapsed (the user asked for the
+    // next entry): the same apply step, index and next due value.
+    bool dueNow = false;
 };
 
 // The entries one tick handed to the apply step.
