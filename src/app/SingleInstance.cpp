@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include <algorithm>
+
 namespace {
 
 QString defaultFolder()
@@ -16,6 +18,7 @@ QString defaultFolder()
 }
 
 constexpr char kShow[] = "show\n";
+constexpr char kCommand[] = "command ";
 
 } // namespace
 
@@ -70,6 +73,14 @@ void SingleInstance::acceptConnections()
                 if (!peer->canReadLine())
                     return;
                 const QByteArray request = peer->readLine();
+                if (request.startsWith(kCommand) && request.endsWith('\n')) {
+                    const QString argument = QString::fromUtf8(request.mid(int(sizeof kCommand) - 1).chopped(1));
+                    const Reply reply = m_handler ? m_handler(argument) : Reply{1, QStringLiteral("not answered")};
+                    peer->write(QByteArray::number(reply.status) + '\n' + reply.text.toUtf8());
+                    peer->flush();
+                    peer->disconnectFromServer();
+                    return;
+                }
                 peer->disconnectFromServer();
                 if (request == kShow)
                     emit showRequested();
@@ -78,6 +89,33 @@ void SingleInstance::acceptConnections()
             readRequest();
         }
     });
+}
+
+std::optional<SingleInstance::Reply> SingleInstance::sendCommand(const QString& argument, int timeoutMs)
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    if (!socket.waitForConnected(2000))
+        return std::nullopt;
+    socket.write(kCommand + argument.toUtf8() + '\n');
+    if (!socket.waitForBytesWritten(2000))
+        return std::nullopt;
+    // The answer is complete when the running copy closes the connection.
+    QByteArray answer;
+    const QDeadlineTimer deadline(timeoutMs);
+    while (socket.state() == QLocalSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 1000)));
+        answer += socket.readAll();
+    }
+    answer += socket.readAll();
+    const qsizetype newline = answer.indexOf('\n');
+    if (newline < 0)
+        return std::nullopt;
+    bool ok = false;
+    const int status = answer.left(newline).toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return Reply{status, QString::fromUtf8(answer.mid(newline + 1))};
 }
 
 bool SingleInstance::askRunningCopyToShow()

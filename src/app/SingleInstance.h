@@ -11,6 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+#include <utility>
+
 class QLocalServer;
 
 class SingleInstance : public QObject {
@@ -28,6 +32,20 @@ public:
     // "/TRAY"; the caller ends with exit status 0.
     bool start(const QStringList& arguments);
 
+    // A command of a later copy (plimbury --next): its exit status and the
+    // text it prints. Answered by the running copy's handler.
+    struct Reply {
+        int status = 0;
+        QString text;
+    };
+    using CommandHandler = std::function<Reply(const QString& argument)>;
+    // In the running copy: who answers commands.
+    void setCommandHandler(CommandHandler handler) { m_handler = std::move(handler); }
+    // In a later copy, instead of start(): sends the command to the running
+    // copy and waits up to `timeoutMs` for its answer; nullopt when no copy
+    // answers.
+    std::optional<Reply> sendCommand(const QString& argument, int timeoutMs = 60000);
+
     QString lockPath() const;
     QString socketPath() const;
 
@@ -42,4 +60,5 @@ private:
     QString m_folder;
     QLockFile m_lock;
     QLocalServer* m_server = nullptr;
+    CommandHandler m_handler;
 };

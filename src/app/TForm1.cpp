@@ -9,6 +9,7 @@
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Startup.h"
+#include "rotation/Control.h"
 #include "platform/System.h"
 #include "project/ProjectCommands.h"
 
@@ -328,6 +329,7 @@ void TForm1::FormCreate()
     for (const QString& argument : m_services.arguments)
         arguments.push_back(argument.toStdString());
     const plimbury::StartupPlan plan = plimbury::startUp(*m_services.store, arguments, m_services.executablePath);
+    m_paused = plimbury::rotationPaused(*m_services.store);
     if (plan.firstRun)
         defaultIntervalRows();
     if (plan.toTray)
@@ -507,7 +509,8 @@ void TForm1::Label6Click() { enableOnly(Edit6, Edit4, Edit5); }
 
 void TForm1::goToTray(const QString& tip)
 {
-    m_tray->add(tip);
+    m_trayTip = tip;
+    m_tray->add(m_paused ? tip + QStringLiteral(" (paused)") : tip);
     // Hidden even where no notification area shows the icon: the rotation
     // goes on, and starting the program again is the way back.
     hide();

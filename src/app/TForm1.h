@@ -29,6 +29,7 @@ class Clock;
 class ScreenSaverSelector;
 class Store;
 class Wallpaper;
+enum class ControlCommand;
 struct IntervalGroup;
 struct LoadedProject;
 } // namespace plimbury
@@ -90,6 +91,8 @@ public:
     std::string m_selectedProject;      // settime_selected, read once at start
     bool m_wallpaperFirstTick = true;
     bool m_screensaverFirstTick = true;
+    bool m_paused = false;        // both rotations stopped by --pause
+    QString m_trayTip;            // the tip without the pause
     Twall* m_wall = nullptr;
     Tscreensaver* m_screensaver = nullptr;
     AppServices m_services;
@@ -142,8 +145,21 @@ public:
     void Timer7Timer();
     void Setup1Click();
     void Exit1Click();
-    // Adds the tray icon with `tip` and hides the window.
+    // Adds the tray icon with `tip` (" (paused)" added while the show is
+    // paused) and hides the window.
     void goToTray(const QString& tip);
+
+    // A command of a later copy (--next, --pause, ...): what it prints and
+    // its exit status. Errors come back as text, never as a message box: the
+    // person who asked reads them where they asked.
+    struct ControlReply {
+        int status = 0;
+        std::string text;
+    };
+    ControlReply controlCommand(plimbury::ControlCommand command);
+    bool paused() const { return m_paused; }
+    // Sets the pause, in the store and in the tray tip. Throws the store's Error.
+    void setPaused(bool paused);
     // Shows the window again and removes the tray icon.
     void comeBackFromTray();
 

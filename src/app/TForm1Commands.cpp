@@ -102,6 +102,9 @@ void TForm1::myImage_donetClick()
         path, state,
         [&saved](plimbury::Unit unit, std::int32_t count) { return plimbury::nextDue(unit, count, saved); },
         plimbury::stampNumberText(saved));
+    // A new show starts running, whatever was paused before.
+    if (m_paused)
+        setPaused(false);
     Timer1.start();
     Timer2.start();
     goToTray(QStringLiteral("plimbury 2.1"));

@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -139,6 +142,49 @@ TEST(SingleInstance, AFolderThatCannotHoldALockDoesNotStopTheProgram)
     TempDir dir;
     SingleInstance nowhere(folderOf(dir) + QStringLiteral("/missing/folder"));
     EXPECT_TRUE(nowhere.start({}));
+}
+
+} // namespace
+
+namespace {
+
+// A later copy's command reaches the running copy's handler, and its answer
+// comes back whole; with no copy running there is no answer at all.
+TEST(SingleInstanceCommands, TheRunningCopyAnswersWhatItIsAsked)
+{
+    TempDir dir;
+    SingleInstance running(folderOf(dir));
+    ASSERT_TRUE(running.start({}));
+    QStringList asked;
+    running.setCommandHandler([&](const QString& argument) {
+        asked.push_back(argument);
+        return SingleInstance::Reply{argument == QLatin1String("--pause") ? 0 : 1,
+                                     QStringLiteral("answer to %1\nsecond line é").arg(argument)};
+    });
+
+    for (const QString& argument : {QStringLiteral("--pause"), QStringLiteral("--next")}) {
+        // The later copy blocks while it waits: it asks from a thread of its
+        // own so that this one can answer.
+        std::optional<SingleInstance::Reply> reply;
+        std::atomic<int> done = 0;
+        std::thread later([&] {
+            SingleInstance copy(folderOf(dir));
+            reply = copy.sendCommand(argument, 10000);
+            done = 1;
+        });
+        const QDeadlineTimer deadline(10000);
+        while (!done && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        later.join();
+        ASSERT_TRUE(reply.has_value()) << argument.toStdString();
+        EXPECT_EQ(reply->status, argument == QLatin1String("--pause") ? 0 : 1);
+        EXPECT_EQ(reply->text, QStringLiteral("answer to %1\nsecond line é").arg(argument));
+    }
+    EXPECT_EQ(asked, (QStringList{QStringLiteral("--pause"), QStringLiteral("--next")}));
+
+    TempDir nobody;
+    SingleInstance alone(folderOf(nobody));
+    EXPECT_FALSE(alone.sendCommand(QStringLiteral("--next"), 2000).has_value());
 }
 
 } // namespace
