@@ -106,8 +106,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries' packages from what the executable links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The windows are laid out for the 11-pixel "MS Sans Serif" that fonts-wine
-# carries; without it they fall back to a narrowed sans-serif face.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine")
+# carries (without it they fall back to a narrowed sans-serif face); on a
+# Wayland session without X11 the windows need Qt's Wayland plugin. swaybg
+# shows the wallpaper on Wayland compositors that have no way of their own.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wine, qt6-wayland")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "swaybg, xscreensaver")
 # xdg-open opens the help page.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 include(CPack)

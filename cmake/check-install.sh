@@ -64,7 +64,7 @@ for entry in ./usr/lib/plimbury/plimbury ./usr/lib/plimbury/help/index.htm \
   grep -qF -- "$entry" <<<"$listing" || fail "not in the package: $entry"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libqt6widgets6 libjpeg62-turbo libglib2.0-0 libxcb1 fonts-wine; do
+for library in libqt6widgets6 libjpeg62-turbo libglib2.0-0 libxcb1 fonts-wine qt6-wayland; do
   grep -q "$library" <<<"$depends" || fail "the package does not depend on $library: $depends"
 done
 for field in Section Priority Maintainer; do

@@ -19,10 +19,27 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv)
 {
+#ifndef _WIN32
+    // Qt's own choice on a Wayland session would be its Wayland plugin even
+    // where Xwayland serves, and there a window cannot place itself: the
+    // platform is given as Qt's "-platform" option, which Qt takes out of the
+    // arguments again, so that programs started from here still choose their own.
+    std::string platform = plimbury::desktop::windowPlatform();
+    char platformOption[] = "-platform";
+    std::vector<char*> arguments(argv, argv + argc);
+    if (!platform.empty() && !arguments.empty())
+        arguments.insert(arguments.begin() + 1, {platformOption, platform.data()});
+    int argumentCount = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    QApplication app(argumentCount, arguments.data());
+#else
     QApplication app(argc, argv);
+#endif
     QApplication::setApplicationName(QStringLiteral("plimbury"));
     QApplication::setApplicationDisplayName(QStringLiteral("Plimbury"));
     QApplication::setApplicationVersion(QStringLiteral("2.1"));

@@ -11,6 +11,7 @@
 #include "platform/desktop/DesktopBackend.h"
 
 #include <optional>
+#include <string_view>
 
 namespace plimbury {
 
@@ -30,6 +31,19 @@ std::string acceptedDesktops()
     for (const desktop::BackendEntry& entry : desktop::desktopBackends())
         list += std::string(", ") + entry.name;
     return list;
+}
+
+// Said once when "auto" found nothing to drive: otherwise every change would
+// look as if it worked while the screen stays as it was.
+std::string onlyRecordedNotice()
+{
+    std::string shown;
+    for (const desktop::BackendEntry& entry : desktop::desktopBackends())
+        if (std::string_view(entry.name) != "none")
+            shown += std::string(shown.empty() ? "" : ", ") + entry.name;
+    return "The wallpaper was only recorded, not shown: this program found " + desktop::describeSession() +
+           ", and no desktop it can set the wallpaper of. Set PLIMBURY_DESKTOP to choose one: " + shown +
+           ", or none to only record it without this notice";
 }
 
 class DesktopWallpaper final : public Wallpaper {
@@ -60,6 +74,12 @@ public:
         shower.showWallpaper(path);
         if (notStored)
             throw *notStored;
+        // Kept back while storing fails: the choice was not even recorded.
+        if (m_notice) {
+            const Error notice(*m_notice);
+            m_notice.reset();
+            throw notice;
+        }
     }
 
     int colourDepth() override
@@ -80,12 +100,15 @@ private:
         if (!m_backend)
             throw Error("Unknown desktop '" + m_desktopName + "' in PLIMBURY_DESKTOP; use one of: " +
                         acceptedDesktops());
+        if (m_desktopName == "auto" && name == "none")
+            m_notice = onlyRecordedNotice();
         return *m_backend;
     }
 
     Store& m_store;
     std::string m_desktopName;
     std::unique_ptr<desktop::DesktopBackend> m_backend;
+    std::optional<std::string> m_notice;
 };
 
 } // namespace

@@ -21,7 +21,10 @@ public:
     // stored the desktop is still changed, then "Failed to create key Desktop"
     // or "Failed to set data for 'Wallpaper'" is thrown. An unknown
     // PLIMBURY_DESKTOP is reported here, before anything is stored, with the
-    // accepted names.
+    // accepted names. When "auto" finds no desktop it can drive, the path is
+    // stored and the first successful store of this object's life throws an
+    // Error saying so (what was found, that the choice was only recorded,
+    // the names PLIMBURY_DESKTOP takes); the later ones say nothing.
     virtual void setDesktopWallpaper(const std::string& path) = 0;
 
     // Bits per pixel of the display the wallpaper is shown on; 24 when it

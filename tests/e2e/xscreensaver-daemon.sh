@@ -30,7 +30,8 @@ pids=()
 cleanup() {
   local pid
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  [ -n "${user:-}" ] && pkill -u "$user" 2>/dev/null || true
+  # Only the user made for the test: run by a developer, that is themself.
+  [ -n "${created:-}" ] && pkill -u "$created" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -49,6 +50,7 @@ if [ "$(id -u)" -eq 0 ]; then
   id "$user" >/dev/null 2>&1 ||
     useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
   runas=(setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --clear-groups)
+  created=$user
 fi
 home=$work/home
 mkdir -p "$home/run" "$work/bin"

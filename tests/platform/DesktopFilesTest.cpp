@@ -154,6 +154,9 @@ TEST(DesktopDetect, TheSessionsVariablesChooseTheBackend)
              Case{nullptr, nullptr, nullptr, nullptr, nullptr, "none"},
          }) {
         SCOPED_TRACE(std::string(c.current ? c.current : "-") + " / " + (c.session ? c.session : "-"));
+        // Without swaybg in PATH; DesktopDetectTest.cpp has the sessions it takes.
+        const TempDir noPrograms;
+        ScopedEnv path("PATH", noPrograms.path().c_str());
         ScopedEnv current("XDG_CURRENT_DESKTOP", c.current);
         ScopedEnv session("DESKTOP_SESSION", c.session);
         ScopedEnv sway("SWAYSOCK", c.sway);

@@ -417,21 +417,25 @@ TEST(DesktopSession, CommandsReportStatusOutputAndAreStoppedAtTheDeadline)
 }
 
 // A private X server of one screen `depth` bits deep, for one test; null
-// display name when Xvfb cannot be started.
+// display name when Xvfb cannot be started. `extra` goes to Xvfb as well.
 class PrivateXServer {
 public:
-    explicit PrivateXServer(int depth)
+    explicit PrivateXServer(int depth, const std::string& size = "64x48", std::vector<std::string> extra = {})
     {
         int ready[2];
         if (pipe(ready) != 0)
             return;
+        std::vector<std::string> args{"Xvfb",    "-displayfd", std::to_string(ready[1]), "-screen", "0",
+                                      size + "x" + std::to_string(depth), "-nolisten", "tcp", "-noreset"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
         m_pid = fork();
         if (m_pid == 0) {
             close(ready[0]);
-            const std::string fd = std::to_string(ready[1]);
-            const std::string screen = "64x48x" + std::to_string(depth);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-                   "-noreset", static_cast<char*>(nullptr));
+            execvp(argv[0], argv.data());
             _exit(127);
         }
         close(ready[1]);
@@ -474,6 +478,113 @@ TEST(DesktopSession, DepthOfTheXDisplay)
     EXPECT_EQ(x11ScreenDepth(), 24);
     const ScopedEnv goneDisplay("DISPLAY", ":4095");
     EXPECT_EQ(x11ScreenDepth(), 24);
+}
+
+struct Area {
+    int x, y, width, height;
+};
+
+TEST(DesktopSession, X11PictureIsStretchedOverEachMonitorRandRReports)
+{
+    if (!haveProgram("Xvfb") || !haveProgram("xrandr"))
+        GTEST_SKIP() << "Xvfb or xrandr is not installed (packages xvfb, x11-xserver-utils)";
+
+    // Flat halves: away from the middle the stretched picture is exact.
+    // Left and right halves check each monitor's place across the screen,
+    // top and bottom ones its place up and down.
+    static constexpr std::uint8_t kFirst[3] = {230, 30, 30};
+    static constexpr std::uint8_t kSecond[3] = {20, 40, 220};
+    static constexpr std::uint8_t kBlack[3] = {0, 0, 0};
+    Pixels leftRight{8, 4, std::vector<std::uint8_t>(8 * 4 * 3)};
+    Pixels topBottom{4, 8, std::vector<std::uint8_t>(4 * 8 * 3)};
+    for (int i = 0; i < 8 * 4; ++i) {
+        std::memcpy(&leftRight.rgb[static_cast<std::size_t>(i) * 3], i % 8 < 4 ? kFirst : kSecond, 3);
+        std::memcpy(&topBottom.rgb[static_cast<std::size_t>(i) * 3], i / 4 < 4 ? kFirst : kSecond, 3);
+    }
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> serverArguments;
+        // xrandr --setmonitor's arguments, one monitor each.
+        std::vector<std::vector<std::string>> monitors;
+        std::vector<Area> shown;  // each must show the whole picture
+        Area uncovered;           // shows none of it: black
+        std::pair<int, int> sizeHint;
+    };
+    const std::vector<Case> cases{
+        {"one monitor", {}, {}, {{0, 0, 1280, 480}}, {0, 0, 0, 0}, {1280, 480}},
+        {"no RandR", {"-extension", "RANDR"}, {}, {{0, 0, 1280, 480}}, {0, 0, 0, 0}, {1280, 480}},
+        {"two side by side",
+         {},
+         {{"A", "640/170x480/130+0+0", "screen"}, {"B", "640/170x480/130+640+0", "none"}},
+         {{0, 0, 640, 480}, {640, 0, 640, 480}},
+         {0, 0, 0, 0},
+         {640, 480}},
+        // The output keeps its own monitor over the whole screen: the two
+        // declared inside it are what must show.
+        {"two declared inside the output's own",
+         {},
+         {{"A", "640/170x480/130+0+0", "none"}, {"B", "640/170x480/130+640+0", "none"}},
+         {{0, 0, 640, 480}, {640, 0, 640, 480}},
+         {0, 0, 0, 0},
+         {1280, 480}},
+        {"of different sizes, one lower",
+         {},
+         {{"A", "800/210x480/130+0+0", "screen"}, {"B", "480/130x360/100+800+60", "none"}},
+         {{0, 0, 800, 480}, {800, 60, 480, 360}},
+         {800, 0, 480, 60},
+         {800, 480}},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const PrivateXServer server(24, "1280x480", c.serverArguments);
+        ASSERT_FALSE(server.display().empty()) << "Xvfb cannot be started here";
+        const ScopedEnv display("DISPLAY", server.display().c_str());
+        for (const std::vector<std::string>& monitor : c.monitors) {
+            std::vector<std::string> argv{"xrandr", "--setmonitor"};
+            argv.insert(argv.end(), monitor.begin(), monitor.end());
+            const CommandResult defined = runCommand(argv);
+            ASSERT_EQ(defined.exitStatus, 0) << defined.output;
+        }
+
+        for (const bool across : {true, false}) {
+            SCOPED_TRACE(across ? "left and right halves" : "top and bottom halves");
+            std::pair<int, int> hint;
+            setPictureReader([&](const std::string&, int width, int height) {
+                hint = {width, height};
+                return across ? leftRight : topBottom;
+            });
+            auto x11 = makeX11Backend();
+            EXPECT_EQ(errorOf(*x11, "/halves.bmp"), "<no error>");
+            setPictureReader(nullptr);
+            EXPECT_EQ(hint, c.sizeHint) << "the largest monitor's size";
+
+            xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+            ASSERT_EQ(xcb_connection_has_error(connection), 0);
+            const RootPicture shot = readRoot(connection, xcb_setup_roots_iterator(xcb_get_setup(connection)).data);
+            xcb_disconnect(connection);
+            ASSERT_EQ(shot.rgb.size(), std::size_t{1280} * 480 * 3);
+
+            const auto countOff = [&](const Area& area, const std::uint8_t* colour) {
+                int off = 0;
+                for (int y = area.y; y < area.y + area.height; ++y)
+                    for (int x = area.x; x < area.x + area.width; ++x)
+                        if (std::memcmp(&shot.rgb[(static_cast<std::size_t>(y) * shot.width + x) * 3], colour, 3) != 0)
+                            ++off;
+                return off;
+            };
+            for (const Area& m : c.shown) {
+                SCOPED_TRACE("monitor at " + std::to_string(m.x) + "," + std::to_string(m.y));
+                // Only the middle eighth each side of the seam may blend.
+                const int w = across ? m.width * 3 / 8 : m.width;
+                const int h = across ? m.height : m.height * 3 / 8;
+                EXPECT_EQ(countOff({m.x, m.y, w, h}, kFirst), 0) << "first half";
+                EXPECT_EQ(countOff({m.x + m.width - w, m.y + m.height - h, w, h}, kSecond), 0) << "second half";
+            }
+            EXPECT_EQ(countOff(c.uncovered, kBlack), 0) << "outside every monitor";
+        }
+    }
 }
 
 } // namespace

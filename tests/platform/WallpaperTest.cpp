@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,26 +38,93 @@ std::string errorText(Wallpaper& wallpaper, const std::string& path)
     return "<no error>";
 }
 
-TEST(Wallpaper, StoredUnderTheCurrentUserForEveryStoringDesktop)
+// Where "auto" finds nothing to drive, a run's first change says that the
+// picture was only recorded; an explicit choice and a found desktop say
+// nothing of the kind. The path is stored at every change either way.
+TEST(Wallpaper, StoredUnderTheCurrentUserAndAnUndrivenSessionIsToldOncePerRun)
 {
-    for (const char* desktop : {"none", "NONE", "auto", "", static_cast<const char*>(nullptr)}) {
-        SCOPED_TRACE(desktop ? desktop : "(unset)");
-        ScopedEnv chosen("PLIMBURY_DESKTOP", desktop);
-        // No session at all, so "auto" finds no desktop to hand the picture to.
-        ScopedEnv current("XDG_CURRENT_DESKTOP", nullptr);
+    // Every way of showing it; "none" is offered on its own.
+    std::string names;
+    for (const auto& entry : desktop::desktopBackends())
+        if (std::string(entry.name) != "none")
+            names += (names.empty() ? "" : ", ") + std::string(entry.name);
+    ASSERT_NE(names.find("x11"), std::string::npos);
+    const auto notice = [&](const std::string& found) {
+        return "The wallpaper was only recorded, not shown: this program found " + found +
+               ", and no desktop it can set the wallpaper of. Set PLIMBURY_DESKTOP to choose one: " + names +
+               ", or none to only record it without this notice";
+    };
+    const std::string noX = "Cannot open the X display \":4095\"";
+    // The x11 backend is only reached, not used: its display does not exist.
+    desktop::setPictureReader([](const std::string&, int, int) { return desktop::Pixels{1, 1, {0, 0, 0}}; });
+
+    struct Case {
+        const char* desktop;  // PLIMBURY_DESKTOP; null: unset
+        const char* wayland;  // WAYLAND_DISPLAY
+        const char* x;        // DISPLAY
+        const char* current;  // XDG_CURRENT_DESKTOP
+        std::string first;    // what the first change throws
+        std::string later;    // and every later one
+    };
+    for (const Case& c : std::vector<Case>{
+             {"auto", nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
+             {nullptr, nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
+             {"", nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
+             {"Auto", "wayland-1", nullptr, nullptr, notice("a Wayland session of an unknown kind"), "<no error>"},
+             {"auto", "wayland-1", ":4095", "Hyprland",
+              notice("a Wayland session of an unknown kind (XDG_CURRENT_DESKTOP \"Hyprland\")"), "<no error>"},
+             {"none", nullptr, nullptr, nullptr, "<no error>", "<no error>"},
+             {"NONE", "wayland-1", nullptr, "Hyprland", "<no error>", "<no error>"},
+             {"auto", nullptr, ":4095", nullptr, noX, noX},
+         }) {
+        SCOPED_TRACE(std::string(c.desktop ? c.desktop : "(unset)") + " wayland " + (c.wayland ? c.wayland : "-") +
+                     " x " + (c.x ? c.x : "-") + " desktop " + (c.current ? c.current : "-"));
+        ScopedEnv chosen("PLIMBURY_DESKTOP", c.desktop);
+        ScopedEnv current("XDG_CURRENT_DESKTOP", c.current);
         ScopedEnv session("DESKTOP_SESSION", nullptr);
         ScopedEnv sway("SWAYSOCK", nullptr);
-        ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-        ScopedEnv display("DISPLAY", nullptr);
+        ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
+        ScopedEnv display("DISPLAY", c.x);
         TempDir dir;
+        // No wallpaper program to fall back on: a Wayland session of an
+        // unknown kind is then one that nothing here can drive.
+        ScopedEnv programs("PATH", dir.path().c_str());
         auto store = makeFileStore(dir.path().string());
-        auto wallpaper = makeSystemWallpaper(*store);
-        for (const std::string path : {"/home/u/Pictures/a b.bmp", "/opt/plimbury/lumavue.bmp"}) {
-            wallpaper->setDesktopWallpaper(path);
-            EXPECT_EQ(storedWallpaper(*store), path);
+        for (int run = 0; run < 2; ++run) {
+            SCOPED_TRACE("run " + std::to_string(run + 1));
+            auto wallpaper = makeSystemWallpaper(*store);
+            std::string expected = c.first;
+            for (const std::string path : {"/home/u/Pictures/a b.bmp", "/opt/plimbury/lumavue.bmp", "/x.bmp"}) {
+                EXPECT_EQ(errorText(*wallpaper, path), expected);
+                EXPECT_EQ(storedWallpaper(*store), path);
+                expected = c.later;
+            }
         }
         EXPECT_FALSE(store->keyExists(Root::LocalMachine, kDesktopKey));
     }
+    desktop::setPictureReader(nullptr);
+}
+
+// Were the notice thrown while the path could not be stored, it would claim a
+// record that was never made; it waits for the first change that is stored.
+TEST(Wallpaper, TheOnlyRecordedNoticeWaitsForAChangeThatIsStored)
+{
+    ScopedEnv chosen("PLIMBURY_DESKTOP", "auto");
+    ScopedEnv current("XDG_CURRENT_DESKTOP", nullptr);
+    ScopedEnv session("DESKTOP_SESSION", nullptr);
+    ScopedEnv sway("SWAYSOCK", nullptr);
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    ScopedEnv display("DISPLAY", nullptr);
+    TempDir dir;
+    writeFile(dir.file("plain"), "a regular file");
+    auto unwritable = makeFileStore(dir.file("plain/store"));
+    auto wallpaper = makeSystemWallpaper(*unwritable);
+    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Failed to create key Desktop");
+    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Failed to create key Desktop");
+    std::filesystem::remove(dir.file("plain"));
+    EXPECT_EQ(errorText(*wallpaper, "/a.bmp").rfind("The wallpaper was only recorded, not shown: ", 0), 0u);
+    EXPECT_EQ(storedWallpaper(*unwritable), "/a.bmp");
+    EXPECT_EQ(errorText(*wallpaper, "/b.bmp"), "<no error>");
 }
 
 TEST(Wallpaper, AnUnknownDesktopNamesTheAcceptedOnesAndStoresNothing)

@@ -29,6 +29,7 @@ constexpr std::array kBackends{
     BackendEntry{"kde", &kde},
     BackendEntry{"lxqt", &lxqt},
     BackendEntry{"sway", &sway},
+    BackendEntry{"swaybg", &makeSwaybgBackend},
     BackendEntry{"x11", &makeX11Backend},
     BackendEntry{"none", &makeNoneBackend},
 };

@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
+#include <string_view>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -106,6 +109,32 @@ CommandResult runCommand(const std::vector<std::string>& argv, int timeoutMs)
     if (WIFEXITED(status))
         result.exitStatus = WEXITSTATUS(status);
     return result;
+}
+
+std::string findProgram(const std::string& name)
+{
+    auto executable = [](const std::string& path) {
+        struct stat info {};
+        return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+    };
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos)
+        return executable(name) ? name : std::string();
+    const char* searchPath = std::getenv("PATH");
+    std::string_view folders = searchPath && *searchPath ? searchPath : "/usr/local/bin:/usr/bin:/bin";
+    for (;;) {
+        const std::size_t colon = folders.find(':');
+        // An empty entry means the working folder.
+        const std::string_view folder = colon == 0 || folders.empty() ? std::string_view(".") : folders.substr(0, colon);
+        std::string candidate(folder);
+        candidate.append(1, '/').append(name);
+        if (executable(candidate))
+            return candidate;
+        if (colon == std::string_view::npos)
+            return {};
+        folders.remove_prefix(colon + 1);
+    }
 }
 
 } // namespace plimbury::desktop

@@ -52,10 +52,18 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(const std::string& name);
 
 // The table name that suits the running session, from the environment:
 // XDG_CURRENT_DESKTOP (its first known entry), then DESKTOP_SESSION, then
-// SWAYSOCK; a Wayland session of another kind (WAYLAND_DISPLAY) gets "none",
-// as the X root window it may also offer is not what is shown; then "x11"
-// when DISPLAY is set; else "none".
+// SWAYSOCK; a Wayland session of another kind (WAYLAND_DISPLAY) gets
+// "swaybg" when swaybg is found in PATH and "none" otherwise, as the X root
+// window it may also offer is not what is shown; then "x11" when DISPLAY is
+// set; else "none".
 std::string detectDesktop();
+
+// The Qt platform plugin the program's windows should use, from the
+// environment: "" (Qt's own choice) when QT_QPA_PLATFORM is set or there is
+// no Wayland session (WAYLAND_DISPLAY unset); "xcb" for a Wayland session
+// that also offers X11 (DISPLAY set), where a window may place itself and
+// be shaped; "wayland" for one without X11.
+std::string windowPlatform();
 
 inline constexpr const char* kSlideshowNotice =
     "The desktop's own slideshow is switched on and will replace the wallpaper at its next turn; "
@@ -119,6 +127,9 @@ using CommandRunner = std::function<CommandResult(const std::vector<std::string>
 // input from /dev/null, and waits at most `timeoutMs` for it to end; a program
 // still running then is killed.
 CommandResult runCommand(const std::vector<std::string>& argv, int timeoutMs = 15000);
+// The full path of the executable file `name` as execvp would find it in PATH
+// (a name with a "/" is taken as it is); "" when there is none.
+std::string findProgram(const std::string& name);
 
 // sway and other wlroots compositors that take swaymsg: "output * bg <path> stretch".
 std::unique_ptr<DesktopBackend> makeSwayBackend();
@@ -126,6 +137,17 @@ std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner);
 // The argument that carries `path` through swaymsg, sway's command parser
 // and the shell-like expansion sway applies to background file names.
 std::string swayPathArgument(const std::string& path);
+
+// Any other wlroots compositor (river, labwc, wayfire, Hyprland...): a
+// child "swaybg -m stretch -i <path>" of this program draws the wallpaper.
+// A change starts a new child and ends the one before only once the new one
+// has drawn; a failed change leaves the one before running. The child ends
+// with the backend, and with the thread that started it when the program dies
+// without ending it (PR_SET_PDEATHSIG): make the changes from a thread that
+// lasts, as the program's main thread does. Throws Error("Cannot start
+// swaybg. <system text>") when it is not installed, and an Error quoting
+// swaybg when it exits or cannot load the picture.
+std::unique_ptr<DesktopBackend> makeSwaybgBackend();
 
 // LXQt's desktop: pcmanfm-qt --set-wallpaper <path> --wallpaper-mode stretch.
 std::unique_ptr<DesktopBackend> makeLxqtBackend();
@@ -183,5 +205,11 @@ int x11ScreenDepth();
 // makeSystemWallpaper() with a given backend instead of PLIMBURY_DESKTOP's,
 // for tests of a backend through the whole hand-over.
 std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<DesktopBackend> backend);
+
+// The session the environment describes, in words for the user who is told
+// that detectDesktop() found nothing to drive: "no display", "an X11
+// session", "a Wayland session of an unknown kind", each followed by
+// ` (XDG_CURRENT_DESKTOP "<value>")` (or DESKTOP_SESSION's) when one is set.
+std::string describeSession();
 
 } // namespace plimbury::desktop

@@ -6,17 +6,23 @@
 //
 // XCB rather than Xlib: its errors come back as values, where Xlib's default
 // handlers end the whole program on the first refused request.
+//
+// One pixmap covers the whole screen, which spans every monitor; the picture
+// is stretched over each monitor in it, as the desktops do, rather than once
+// across the seam between them.
 #include "platform/desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 #include "platform/System.h"
 
+#include <xcb/randr.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace plimbury::desktop {
 
@@ -167,6 +173,62 @@ xcb_pixmap_t pixmapProperty(xcb_connection_t* connection, xcb_window_t root, xcb
     return pixmap;
 }
 
+// A monitor, and the part of it that lies on the screen.
+struct Monitor {
+    int x = 0, y = 0, width = 0, height = 0;
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What RandR 1.5 calls the monitors: the outputs, and whatever areas the user
+// declared with xrandr --setmonitor. The whole screen is one monitor when the
+// server has no RandR 1.5 or names none.
+std::vector<Monitor> monitorsOf(xcb_connection_t* c, const xcb_screen_t* screen)
+{
+    const int screenWidth = screen->width_in_pixels;
+    const int screenHeight = screen->height_in_pixels;
+    const std::vector<Monitor> whole{{0, 0, screenWidth, screenHeight, 0, 0, screenWidth, screenHeight}};
+
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+    if (!randr || !randr->present)
+        return whole;
+    // The server answers with the highest version both sides know.
+    const ReplyPtr<xcb_randr_query_version_reply_t> version{
+        xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)};
+    if (!version.reply || version.reply->major_version != 1 || version.reply->minor_version < 5)
+        return whole;
+    const ReplyPtr<xcb_randr_get_monitors_reply_t> reply{
+        xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, screen->root, 1), nullptr)};
+    if (!reply.reply)
+        return whole;
+
+    std::vector<Monitor> monitors;
+    for (xcb_randr_monitor_info_iterator_t it = xcb_randr_get_monitors_monitors_iterator(reply.reply); it.rem;
+         xcb_randr_monitor_info_next(&it)) {
+        Monitor m;
+        m.x = it.data->x;
+        m.y = it.data->y;
+        m.width = it.data->width;
+        m.height = it.data->height;
+        // A declared monitor may reach past the screen: it keeps its
+        // proportions and only its part on the screen is painted.
+        m.left = std::max(m.x, 0);
+        m.top = std::max(m.y, 0);
+        m.right = std::min(m.x + m.width, screenWidth);
+        m.bottom = std::min(m.y + m.height, screenHeight);
+        if (m.left < m.right && m.top < m.bottom)
+            monitors.push_back(m);
+    }
+    if (monitors.empty())
+        return whole;
+    // Where monitors overlap, the smaller is painted last: areas declared
+    // inside an output that still has its own monitor are what the user
+    // meant to see.
+    std::stable_sort(monitors.begin(), monitors.end(), [](const Monitor& a, const Monitor& b) {
+        return static_cast<long>(a.width) * a.height > static_cast<long>(b.width) * b.height;
+    });
+    return monitors;
+}
+
 class X11Backend final : public DesktopBackend {
 public:
     void showWallpaper(const std::string& path) override
@@ -185,8 +247,15 @@ public:
         const PixelFormat format = pixelFormatOf(setup, screen);
         const int width = screen->width_in_pixels;
         const int height = screen->height_in_pixels;
+        const std::vector<Monitor> monitors = monitorsOf(c, screen);
 
-        const Pixels picture = reader(path, width, height);
+        int largestWidth = 0;
+        int largestHeight = 0;
+        for (const Monitor& m : monitors) {
+            largestWidth = std::max(largestWidth, m.width);
+            largestHeight = std::max(largestHeight, m.height);
+        }
+        const Pixels picture = reader(path, largestWidth, largestHeight);
         if (picture.width <= 0 || picture.height <= 0 ||
             picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
             throw Error("Bitmap image is not valid");
@@ -197,8 +266,14 @@ public:
                                                static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)),
                      "the wallpaper's pixmap");
         const xcb_gcontext_t gc = xcb_generate_id(c);
-        checkRequest(c, xcb_create_gc_checked(c, gc, pixmap, 0, nullptr), "a graphics context");
-        putPicture(c, pixmap, gc, format, screen->root_depth, picture, width, height);
+        const std::uint32_t black = 0;
+        checkRequest(c, xcb_create_gc_checked(c, gc, pixmap, XCB_GC_FOREGROUND, &black), "a graphics context");
+        // Screen left uncovered by the monitors is never seen, but a new
+        // pixmap holds whatever the server's memory held.
+        const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
+        checkRequest(c, xcb_poly_fill_rectangle_checked(c, pixmap, gc, 1, &all), "clearing the wallpaper's pixmap");
+        for (const Monitor& monitor : monitors)
+            putPicture(c, pixmap, gc, format, screen->root_depth, picture, monitor);
         xcb_free_gc(c, gc);
 
         const xcb_atom_t rootPmap = atom(c, "_XROOTPMAP_ID", true);
@@ -221,8 +296,10 @@ public:
 
 private:
     static void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const PixelFormat& format,
-                           std::uint8_t depth, const Pixels& picture, int width, int height)
+                           std::uint8_t depth, const Pixels& picture, const Monitor& monitor)
     {
+        const int width = monitor.right - monitor.left;
+        const int height = monitor.bottom - monitor.top;
         const int bytesPerPixel = format.bitsPerPixel / 8;
         const int padBytes = format.scanlinePad / 8 > 0 ? format.scanlinePad / 8 : 4;
         const std::size_t stride =
@@ -238,7 +315,8 @@ private:
                 std::uint8_t* out = band.data() + static_cast<std::size_t>(y) * stride;
                 for (int x = 0; x < width; ++x, out += bytesPerPixel) {
                     std::uint8_t rgb[3];
-                    sampleInto(picture, x, top + y, width, height, rgb);
+                    sampleInto(picture, monitor.left - monitor.x + x, monitor.top - monitor.y + top + y, monitor.width,
+                               monitor.height, rgb);
                     const std::uint32_t value =
                         format.red.place(rgb[0]) | format.green.place(rgb[1]) | format.blue.place(rgb[2]);
                     for (int b = 0; b < bytesPerPixel; ++b) {
@@ -249,7 +327,8 @@ private:
             }
             checkRequest(c,
                          xcb_put_image_checked(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, static_cast<std::uint16_t>(width),
-                                               static_cast<std::uint16_t>(rows), 0, static_cast<std::int16_t>(top), 0,
+                                               static_cast<std::uint16_t>(rows), static_cast<std::int16_t>(monitor.left),
+                                               static_cast<std::int16_t>(monitor.top + top), 0,
                                                depth, static_cast<std::uint32_t>(stride * rows), band.data()),
                          "the wallpaper's pixels");
         }
