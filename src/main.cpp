@@ -1,3 +1,4 @@
+#include "app/ControlClient.h"
 #include "app/Dialogs.h"
 #include "app/SingleInstance.h"
 #include "app/Skin.h"
@@ -18,12 +19,18 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    // A command for the running copy (plimbury --next, ...) needs no window
+    // and no display.
+    if (const auto command = plimbury::controlCommandOf(std::vector<std::string>(argv + std::min(argc, 1), argv + argc)))
+        return runControlCommand(argc, argv, *command);
+
 #ifndef _WIN32
     // Qt's own choice on a Wayland session would be its Wayland plugin even
     // where Xwayland serves, and there a window cannot place itself: the
@@ -101,7 +108,15 @@ int main(int argc, char** argv)
     screensaver.setPartner(&wall);
     form.setEditors(&wall, &screensaver);
     QObject::connect(&form, &TForm1::closed, &app, [] { QCoreApplication::exit(0); });
-    QObject::connect(&single, &SingleInstance::showRequested, &form, &TForm1::comeBackFromTray);
+    QObject::connect(&single, &SingleInstance::showRequested, &form,
+                     [&form] { dialogs::guarded(&form, [&form] { form.comeBackFromTray(); }); });
+    single.setCommandHandler([&form](const QString& argument) {
+        const auto command = plimbury::controlCommandOf({argument.toStdString()});
+        if (!command)
+            return SingleInstance::Reply{1, QStringLiteral("unknown command %1").arg(argument)};
+        const TForm1::ControlReply reply = form.controlCommand(*command);
+        return SingleInstance::Reply{reply.status, QString::fromStdString(reply.text)};
+    });
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         form.move(screen->geometry().center() - form.rect().center());

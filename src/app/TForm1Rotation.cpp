@@ -147,6 +147,9 @@ TForm1::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
                 return {1, "No project is selected: make one with Save and Run first"};
             if (!equipped(m_services, side))
                 return {1, "The program cannot change the desktop"};
+            if ((side == WallpaperSide ? FileListBox1 : FileListBox2)->lineCount() == 0)
+                return {1, side == WallpaperSide ? "The wallpaper list is empty: there is nothing to change"
+                                                 : "The screen-saver list is empty: there is nothing to change"};
             // The timers are left as they are: a change asked for does not
             // start a rotation the window has stopped.
             const plimbury::TickResult result = runChannel(*this, RotationRuntime::of(*this), side, true);

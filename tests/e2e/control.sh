@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The command line steering the running program:
+#   control.sh <plimbury>
+# --help and --status answer by themselves; --next, --pause and --resume reach
+# the running copy (started here with /TRAY and a selected project), change
+# what they say, and print its answer; without a running copy they fail.
+set -euo pipefail
+program=$(realpath "$1")
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.log" >&2; exit 1; }
+
+mkdir -p "$work/run" "$work/store"
+chmod 700 "$work/run"
+run() {
+  env -i PATH=/usr/bin:/bin HOME="$work" XDG_RUNTIME_DIR="$work/run" PLIMBURY_REGISTRY="$work/store" \
+      PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=offscreen "$program" "$@"
+}
+
+run --help | grep -q -- "--next-screensaver" || fail "--help does not list the commands"
+[ "$(run --status)" = $'No project is selected.\nPaused: no' ] || fail "--status without a project: $(run --status)"
+if run --next 2>"$work/err.txt"; then fail "--next without a running copy succeeded"; fi
+grep -q "no running copy" "$work/err.txt" || fail "unexpected message: $(cat "$work/err.txt")"
+
+# A running copy with a project whose next change is hours away.
+project=$work/show.lmv
+later=$(date -d '+2 hours' +%y%m%d%H%M)
+printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" \
+  "setup_sw_minute=$later" "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=$later" "sstime=hour" \
+  "ssrefreshtime=4" "ss_no=0" "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=/pictures/b.bmp" \
+  "sw1=/pictures/a.bmp" >"$project"
+printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
+run /TRAY >"$work/program.log" 2>&1 &
+pid=$!
+# It answers at once; the project is in its lists a second later.
+for _ in $(seq 100); do
+  run --next >/dev/null 2>&1 && break
+  sleep 0.2
+done
+
+grep -q $'^sw_no=1\r$' "$project" || fail "--next did not move the show on"
+grep -q "^Wallpaper=/pictures/a.bmp" "$work/store/HKEY_CURRENT_USER.ini" || fail "--next did not change the wallpaper"
+run --next >"$work/out.txt" 2>&1 || fail "--next: $(cat "$work/out.txt")"
+grep -q $'^sw_no=0\r$' "$project" || fail "a second --next did not move the show on"
+[ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
+grep -q "^paused=1" "$work/store/HKEY_LOCAL_MACHINE.ini" || fail "the pause is not kept"
+run --status | grep -q "^  current: /pictures/b.bmp$" || fail "--status: $(run --status)"
+run --status | grep -q "^Paused: yes$" || fail "--status does not say paused"
+[ "$(run --resume)" = "Resumed" ] || fail "--resume"
+grep -q "^paused=0" "$work/store/HKEY_LOCAL_MACHINE.ini" || fail "the pause is not cleared"
+kill -0 "$pid" || fail "the running copy ended"
+echo "ok: --help, --status, --next, --pause, --resume"
