@@ -19,7 +19,7 @@
 // The data folder keeps the generated pictures between runs.
 
 #include "editors/DirectoryListBox.h"
-#include "editors/EditorErrors.h"
+#include "editors/Dialogs.h"
 #include "editors/FileListBox.h"
 #include "editors/PreviewLoader.h"
 #include "editors/SortedListBox.h"
@@ -351,9 +351,15 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    editors::setErrorReporter([](QWidget*, const std::string& text) {
-        std::fprintf(stderr, "error report: %s\n", text.c_str());
-    });
+    // Error reports are collected instead of shown, and printed at the end.
+    dialogs::setRecordOnly(true);
+    struct PrintReports {
+        ~PrintReports()
+        {
+            for (const dialogs::Shown& shown : dialogs::takeShown())
+                std::fprintf(stderr, "error report: %s\n", shown.text.c_str());
+        }
+    } printReports;
     const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::path("preview-bench-data");
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const std::string parts = argc > 3 ? argv[3] : "123";

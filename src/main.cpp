@@ -1,9 +1,8 @@
 #include "app/ControlClient.h"
-#include "app/Dialogs.h"
 #include "app/SingleInstance.h"
 #include "app/Skin.h"
 #include "app/TForm1.h"
-#include "editors/EditorErrors.h"
+#include "editors/Dialogs.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "imaging/Picture.h"
@@ -74,7 +73,6 @@ int main(int argc, char** argv)
     if (!single.start(QApplication::arguments().mid(1)))
         return 0;
 
-    editors::setErrorReporter(dialogs::showError);
 #ifndef _WIN32
     // The plain X11 backend paints the picture itself; it reads it with the
     // same decoders as the preview.

@@ -72,7 +72,7 @@ void ListEditor::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     if (!event->spontaneous())
-        editors::guarded(this, [this] { FormShow(); });
+        dialogs::guarded(this, [this] { FormShow(); });
 }
 
 void ListEditor::FormShow()

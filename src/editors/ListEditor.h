@@ -3,7 +3,7 @@
 // browsing chain (drive, folder, the folder's matching files), the chosen
 // list with Add, Del and OK, and the placement over the main window.
 
-#include "editors/EditorErrors.h"
+#include "editors/Dialogs.h"
 
 #include <QWidget>
 
@@ -63,5 +63,5 @@ private:
 template <typename Sender, typename Signal, typename Handler>
 void ListEditor::onEvent(Sender* sender, Signal signal, Handler handler)
 {
-    connect(sender, signal, this, [this, handler] { editors::guarded(this, handler); });
+    connect(sender, signal, this, [this, handler] { dialogs::guarded(this, handler); });
 }

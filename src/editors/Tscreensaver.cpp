@@ -51,7 +51,7 @@ Tscreensaver::Tscreensaver(QWidget* mainWindow, SortedListBox* mainList)
 
     onEvent(BitBtn4, &QPushButton::clicked, [this] { BitBtn4Click(); });
 
-    editors::guarded(this, [this] { FormCreate(); });
+    dialogs::guarded(this, [this] { FormCreate(); });
 }
 
 Tscreensaver::~Tscreensaver() = default;

@@ -50,12 +50,12 @@ Twall::Twall(QWidget* mainWindow, SortedListBox* mainList)
     m_loader = std::make_unique<PreviewLoader>(
         kPreviewSize,
         [this](const std::string& path, const QImage& picture) { showPicture(path, picture); },
-        [this](const std::string&, const std::string& text) { editors::reportError(this, text); });
+        [this](const std::string&, const std::string& text) { dialogs::showError(this, text); });
 
     onEvent(FileListBox1, &QListWidget::itemSelectionChanged, [this] { FileListBox1Click(); });
     onEvent(FileListBox2, &QListWidget::itemSelectionChanged, [this] { FileListBox2Click(); });
 
-    editors::guarded(this, [this] { FormCreate(); });
+    dialogs::guarded(this, [this] { FormCreate(); });
 }
 
 Twall::~Twall() = default;

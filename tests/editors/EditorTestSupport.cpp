@@ -1,6 +1,6 @@
 #include "EditorTestSupport.h"
 
-#include "editors/EditorErrors.h"
+#include "editors/Dialogs.h"
 #include "support/JpegEncode.h"
 
 #include <QCoreApplication>
@@ -55,22 +55,17 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs)
     return true;
 }
 
-namespace {
-std::vector<std::string>& reported()
-{
-    static std::vector<std::string> texts;
-    return texts;
-}
-} // namespace
-
 void recordReportedErrors()
 {
-    editors::setErrorReporter([](QWidget*, const std::string& text) { reported().push_back(text); });
+    dialogs::setRecordOnly(true);
 }
 
 std::vector<std::string> takeReportedErrors()
 {
-    return std::exchange(reported(), {});
+    std::vector<std::string> texts;
+    for (const dialogs::Shown& shown : dialogs::takeShown())
+        texts.push_back(shown.isError ? shown.text : "(message) " + shown.text);
+    return texts;
 }
 
 bool near(QColor a, QColor b, int tolerance)

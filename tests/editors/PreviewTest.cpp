@@ -91,6 +91,7 @@ TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
     writeFile(dir.file("broken.bmp"), "BM this is not a bitmap either");
     const std::string gone = dir.file("gone.jpeg");
 
+    // As the error report shows them: a period after a last letter or digit.
     struct Case {
         std::string path, text;
     };
@@ -98,9 +99,9 @@ TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
         {dir.file("photo.png"), "Unknown picture file extension (.png)"},
         {dir.file("Mixed.PnG"), "Unknown picture file extension (.PnG)"},
         {dir.file("README"), "Unknown picture file extension (.)"},
-        {dir.file("broken.jpg"), "JPEG error #" + std::to_string(JERR_NO_SOI)},
-        {dir.file("broken.bmp"), "Bitmap image is not valid"},
-        {gone, "Cannot open file \"" + gone + "\". " + std::strerror(ENOENT)},
+        {dir.file("broken.jpg"), "JPEG error #" + std::to_string(JERR_NO_SOI) + "."},
+        {dir.file("broken.bmp"), "Bitmap image is not valid."},
+        {gone, "Cannot open file \"" + gone + "\". " + std::strerror(ENOENT) + "."},
     };
     previewChosen(dir.file("good.bmp"));
     ASSERT_EQ(wall.previewPath(), dir.file("good.bmp"));

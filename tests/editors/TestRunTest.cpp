@@ -90,7 +90,7 @@ TEST_F(TestRun, AFailedStartIsReportedOnlyAwayFromWindows)
     EXPECT_TRUE(takeReportedErrors().empty());
 #else
     EXPECT_EQ(takeReportedErrors(),
-              std::vector<std::string>{"Cannot start \"" + dir.file("one.scr") + "\"; it is not a program that can be run"});
+              std::vector<std::string>{"Cannot start \"" + dir.file("one.scr") + "\"; it is not a program that can be run."});
 #endif
 }
 
