@@ -3,7 +3,7 @@
 
 #include "AppHarness.h"
 
-#include "app/Dialogs.h"
+#include "editors/Dialogs.h"
 #include "app/TrayIcon.h"
 #include "editors/SortedListBox.h"
 #include "platform/ProfileFile.h"

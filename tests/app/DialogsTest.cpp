@@ -1,6 +1,6 @@
 // The error report's period rule, the guard around handlers and the file-dialog hook.
 
-#include "app/Dialogs.h"
+#include "editors/Dialogs.h"
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>

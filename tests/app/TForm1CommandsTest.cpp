@@ -3,7 +3,7 @@
 
 #include "AppHarness.h"
 
-#include "app/Dialogs.h"
+#include "editors/Dialogs.h"
 #include "app/TForm1.h"
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"

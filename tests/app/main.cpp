@@ -2,7 +2,7 @@
 // recorded instead of shown, and with HOME and the XDG folders in a private
 // temporary folder: nothing here may touch the real user's files.
 
-#include "app/Dialogs.h"
+#include "editors/Dialogs.h"
 #include "support/TempDir.h"
 
 #include <QApplication>
