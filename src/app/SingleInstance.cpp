@@ -1,5 +1,6 @@
 #include "app/SingleInstance.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -46,7 +47,7 @@ QString SingleInstance::socketPath() const
 
 bool SingleInstance::start(const QStringList& arguments)
 {
-    if (m_lock.tryLock(0)) {
+    if (m_lock.tryLock(0) || (m_lock.error() == QLockFile::LockFailedError && takeOwnDeadLock())) {
         acceptConnections();
         return true;
     }
@@ -55,6 +56,19 @@ bool SingleInstance::start(const QStringList& arguments)
     if (!arguments.contains(QStringLiteral("/TRAY")))
         askRunningCopyToShow();
     return false;
+}
+
+bool SingleInstance::takeOwnDeadLock()
+{
+    // A lock that names this very process was left by a copy that died and
+    // whose process number this copy was given again: QLockFile sees a live
+    // owner of the same name and gives up. Numbers come round again: Wine
+    // counts afresh in each session, and on Windows the lock sits in the
+    // profile folder across restarts. Removing the file fails while a live
+    // copy holds it (its open handle on Windows, its lock elsewhere).
+    qint64 pid = 0;
+    return m_lock.getLockInfo(&pid, nullptr, nullptr) && pid == QCoreApplication::applicationPid() &&
+           m_lock.removeStaleLockFile() && m_lock.tryLock(0);
 }
 
 void SingleInstance::acceptConnections()

@@ -4,7 +4,8 @@
 // taken, asks the running copy to show its window (unless it was started with
 // /TRAY, as at log-on, when it just ends) and ends with exit status 0, so no
 // second rotation ever runs on the same project file. A lock left by a copy
-// that died is recovered: the lock names its process, which no longer runs.
+// that died is recovered: the lock names its process, which no longer runs
+// (or is this copy itself, given the dead one's process number again).
 
 #include <QLockFile>
 #include <QObject>
@@ -54,6 +55,8 @@ signals:
     void showRequested();
 
 private:
+    // Takes the lock when it names this process itself; see the .cpp.
+    bool takeOwnDeadLock();
     void acceptConnections();
     bool askRunningCopyToShow();
 

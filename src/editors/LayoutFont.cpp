@@ -36,7 +36,11 @@ QFont layoutFont()
     // The widest caption of the layout, and its width in the layout font.
     const QString widest = QStringLiteral("hour    (1--24)");
     constexpr int layoutWidth = 63;
+    // Tahoma is the layout font's own successor on Windows (and Wine has
+    // it); elsewhere the desktop's sans-serif face.
     QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Segoe UI"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     int pixels = 11;
     font.setPixelSize(pixels);

@@ -8,9 +8,9 @@
 namespace editors {
 
 // "MS Sans Serif" where the system has it (Windows) or where Debian's
-// fonts-wine package installs its bitmap twin; otherwise the desktop's sans
-// serif face, at the largest pixel size up to 11 that keeps the widest
-// caption of the layout as narrow as the layout font draws it.
+// fonts-wine package installs its bitmap twin; otherwise Tahoma or the
+// desktop's sans-serif face, at the largest pixel size up to 11 that keeps
+// the widest caption of the layout as narrow as the layout font draws it.
 QFont layoutFont();
 
 // Where fonts-wine keeps the face, tried when fontconfig does not list it.

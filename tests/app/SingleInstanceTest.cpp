@@ -137,6 +137,31 @@ TEST(SingleInstance, ALockFileOfADeadProcessDoesNotBlockTheStart)
     EXPECT_TRUE(next.start({}));
 }
 
+TEST(SingleInstance, ALockNamingThisVeryProcessIsADeadCopysLock)
+{
+    // After a restart, or in a new Wine session, a copy can be given the
+    // process number of the copy that died holding the lock.
+    TempDir dir;
+    SingleInstance probe(folderOf(dir));
+    QByteArray contents;
+    {
+        QLockFile lock(probe.lockPath());
+        ASSERT_TRUE(lock.tryLock(0));
+        QFile file(probe.lockPath());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        contents = file.readAll();
+    }
+    QFile file(probe.lockPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(contents), contents.size());
+    file.close();
+
+    SingleInstance next(folderOf(dir));
+    EXPECT_TRUE(next.start({}));
+    SingleInstance later(folderOf(dir));
+    EXPECT_FALSE(later.start({QStringLiteral("/TRAY")}));
+}
+
 TEST(SingleInstance, AFolderThatCannotHoldALockDoesNotStopTheProgram)
 {
     TempDir dir;
