@@ -4,10 +4,10 @@
 #include "platform/Error.h"
 #include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
+#include "platform/System.h"
 #include "platform/Wallpaper.h"
 
 #include <exception>
-#include <filesystem>
 #include <memory>
 
 namespace plimbury {
@@ -33,7 +33,11 @@ void writeDesktopStyle(Store& store)
 
 std::string wallpaperBitmapPath(const std::string& dataFolder)
 {
-    return (std::filesystem::path(dataFolder) / kWallpaperBitmapName).string();
+    // Joined as text: MinGW's std::filesystem widens a narrow path byte by
+    // byte and narrows it back as UTF-8, which garbles an accented folder.
+    if (dataFolder.empty() || dataFolder.back() == '/' || dataFolder.back() == '\\')
+        return dataFolder + kWallpaperBitmapName;
+    return dataFolder + pathSeparator() + kWallpaperBitmapName;
 }
 
 std::string upperExtension(std::string_view entry)

@@ -134,6 +134,11 @@ TEST(ApplySteps, ExtensionRule)
         EXPECT_EQ(upperExtension(entry), extension) << entry;
 #ifndef _WIN32
     EXPECT_EQ(wallpaperBitmapPath("/opt/plimbury"), "/opt/plimbury/lumavue.bmp");
+    EXPECT_EQ(wallpaperBitmapPath("/"), "/lumavue.bmp");
+#else
+    // The folder's bytes stay as they are (UTF-8 with the program's manifest).
+    EXPECT_EQ(wallpaperBitmapPath("C:\\Programme \xC3\xA9"), "C:\\Programme \xC3\xA9\\lumavue.bmp");
+    EXPECT_EQ(wallpaperBitmapPath("C:\\"), "C:\\lumavue.bmp");
 #endif
 }
 
