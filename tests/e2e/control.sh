@@ -18,7 +18,7 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.l
 mkdir -p "$work/run" "$work/store"
 chmod 700 "$work/run"
 run() {
-  env -i PATH=/usr/bin:/bin HOME="$work" XDG_RUNTIME_DIR="$work/run" PLIMBURY_REGISTRY="$work/store" \
+  env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run" PLIMBURY_REGISTRY="$work/store" \
       PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=offscreen "$program" "$@"
 }
 

@@ -73,7 +73,7 @@ chown_home
 
 # --- a headless sway ----------------------------------------------------------------------
 printf '%s\n' "xwayland disable" "output HEADLESS-1 mode 640x480" >"$work/sway.conf"
-user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CACHE_HOME="$home/cache")
+user_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CACHE_HOME="$home/cache")
 "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${runas[@]}" \
   sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
 pids+=($!)

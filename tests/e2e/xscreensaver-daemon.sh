@@ -64,7 +64,7 @@ exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 800x600x24 -nolisten tcp 2>/
 pids+=($!)
 read -r -t 30 display <&3 || fail "Xvfb did not start"
 as_user() {
-  env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/run" DISPLAY=":$display" \
+  env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$home" XDG_RUNTIME_DIR="$home/run" DISPLAY=":$display" \
       PLIMBURY_REGISTRY="$home/store" PLIMBURY_DESKTOP=none "${runas[@]}" "$@"
 }
 as_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
