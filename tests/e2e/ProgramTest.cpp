@@ -170,21 +170,39 @@ private:
     std::optional<int> m_status;
 };
 
-TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
+// Why the screen cannot be looked at here, or "" when it can.
+std::string whyNoScreen()
 {
     if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no X display (./dev test starts one)";
+        return "no X display (./dev test starts one)";
     for (const char* tool : {"xdotool", "xwininfo", "xwd", "convert"}) {
         if (!haveTool(tool))
-            GTEST_SKIP() << tool << " is not installed";
+            return std::string(tool) + " is not installed";
     }
+    return {};
+}
 
+// A private home and runtime folder for one run of the program.
+struct ProgramHome {
     plimbury::test::TempDir dir;
-    const std::string home = dir.file("home");
-    const std::string runtime = dir.file("runtime");
-    std::filesystem::create_directories(home);
-    std::filesystem::create_directories(runtime);
-    chmod(runtime.c_str(), 0700);
+    std::string home = dir.file("home");
+    std::string runtime = dir.file("runtime");
+    ProgramHome()
+    {
+        std::filesystem::create_directories(home);
+        std::filesystem::create_directories(runtime);
+        chmod(runtime.c_str(), 0700);
+    }
+};
+
+TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
+{
+    if (const std::string why = whyNoScreen(); !why.empty())
+        GTEST_SKIP() << why;
+    const ProgramHome fixture;
+    const plimbury::test::TempDir& dir = fixture.dir;
+    const std::string& home = fixture.home;
+    const std::string& runtime = fixture.runtime;
 
     run("xdotool mousemove 0 0");   // nothing lit at the start
     Program program({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
@@ -288,19 +306,13 @@ std::vector<std::string> windowsOf(pid_t pid)
 // the channel's next turn, instead of the deleted one being tried for ever.
 TEST(Program, ALostPictureIsReportedAndTheShowGoesOn)
 {
-    if (!std::getenv("DISPLAY") || !*std::getenv("DISPLAY"))
-        GTEST_SKIP() << "no X display (./dev test starts one)";
-    for (const char* tool : {"xdotool", "xwininfo", "xwd", "convert"}) {
-        if (!haveTool(tool))
-            GTEST_SKIP() << tool << " is not installed";
-    }
-    plimbury::test::TempDir dir;
-    const std::string home = dir.file("home");
-    const std::string runtime = dir.file("runtime");
-    std::filesystem::create_directories(home);
-    std::filesystem::create_directories(runtime);
+    if (const std::string why = whyNoScreen(); !why.empty())
+        GTEST_SKIP() << why;
+    const ProgramHome fixture;
+    const plimbury::test::TempDir& dir = fixture.dir;
+    const std::string& home = fixture.home;
+    const std::string& runtime = fixture.runtime;
     std::filesystem::create_directories(dir.file("registry"));
-    chmod(runtime.c_str(), 0700);
 
     const std::string lost = dir.file("a-deleted.bmp");
     const std::string next = dir.file("b.jpg");
