@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +30,12 @@ struct Target {
     const char* name;
     Driver driver;
 };
+
+// Test listings show the driver's name, never the bytes of the pointers.
+void PrintTo(const Target& target, std::ostream* out)
+{
+    *out << target.name;
+}
 
 std::vector<std::filesystem::path> inputsOf(const std::string& name)
 {
