@@ -193,6 +193,13 @@ struct ProgramHome {
         std::filesystem::create_directories(runtime);
         chmod(runtime.c_str(), 0700);
     }
+    // The program's environment: every folder it writes is in here.
+    std::vector<std::string> environment(const std::string& desktop) const
+    {
+        return {"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
+                "XDG_CACHE_HOME=" + home + "/.cache", "XDG_RUNTIME_DIR=" + runtime,
+                "PLIMBURY_REGISTRY=" + dir.file("registry"), "PLIMBURY_DESKTOP=" + desktop, "QT_QPA_PLATFORM=xcb"};
+    }
 };
 
 TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
@@ -202,12 +209,9 @@ TEST(Program, FirstStartShowsTheSkinnedWindowAndExitsCleanly)
     const ProgramHome fixture;
     const plimbury::test::TempDir& dir = fixture.dir;
     const std::string& home = fixture.home;
-    const std::string& runtime = fixture.runtime;
 
     run("xdotool mousemove 0 0");   // nothing lit at the start
-    Program program({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
-                     "XDG_RUNTIME_DIR=" + runtime, "PLIMBURY_REGISTRY=" + dir.file("registry"),
-                     "PLIMBURY_DESKTOP=none", "QT_QPA_PLATFORM=xcb"});
+    Program program(fixture.environment("none"));
     ASSERT_GT(program.pid(), 0);
 
     std::string window;
@@ -310,8 +314,6 @@ TEST(Program, ALostPictureIsReportedAndTheShowGoesOn)
         GTEST_SKIP() << why;
     const ProgramHome fixture;
     const plimbury::test::TempDir& dir = fixture.dir;
-    const std::string& home = fixture.home;
-    const std::string& runtime = fixture.runtime;
     std::filesystem::create_directories(dir.file("registry"));
 
     const std::string lost = dir.file("a-deleted.bmp");
@@ -328,10 +330,7 @@ TEST(Program, ALostPictureIsReportedAndTheShowGoesOn)
                               "[software\\lumavuetest]\nsettime_selected=" + project + "\n");
 
     run("xdotool mousemove 0 0");
-    Program program({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config", "XDG_DATA_HOME=" + home + "/.local/share",
-                     "XDG_CACHE_HOME=" + home + "/.cache", "XDG_RUNTIME_DIR=" + runtime,
-                     "PLIMBURY_REGISTRY=" + dir.file("registry"), "PLIMBURY_DESKTOP=x11", "QT_QPA_PLATFORM=xcb"},
-                    {"/TRAY"});
+    Program program(fixture.environment("x11"), {"/TRAY"});
     ASSERT_GT(program.pid(), 0);
 
     // The report: the one visible window of the program once it is in the tray.
