@@ -163,8 +163,18 @@ echo "ok: an unlisted entry is reported and changes nothing"
 as_user "$work/bin/screensaver_probe" testrun "$hacks/swirl" || fail "the test run failed"
 got=$(shown)
 [ "$got" = swirl ] || fail "test run with a daemon: '${got:-nothing}' runs, not swirl"
-parent=$(ps -o args= -p "$(ps -o ppid= -p "$(pgrep -u "$user" -x swirl)")")
-[[ "$parent" == xscreensaver-gfx* ]] || fail "test run with a daemon: swirl runs under $parent, not the daemon"
+# swirl may be restarted by the daemon while it runs, so its process is
+# looked up again until one is found under the daemon's display helper.
+under_daemon=""
+for _ in $(seq 50); do
+  for gfx in $(pgrep -u "$user" -f xscreensaver-gfx); do
+    pgrep -P "$gfx" -x swirl >/dev/null && under_daemon=yes
+  done
+  [ -n "$under_daemon" ] && break
+  sleep 0.2
+done
+[ -n "$under_daemon" ] ||
+  fail "test run with a daemon: swirl runs, but not under the daemon ($(pgrep -u "$user" -a -x swirl; pgrep -u "$user" -a -f xscreensaver-gfx))"
 unblank
 echo "ok: test run with a daemon -> the daemon shows swirl"
 
