@@ -130,7 +130,7 @@ if command -v man >/dev/null; then
   [ -z "$warnings" ] || fail "the manual page renders with warnings: $warnings"
   text=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --nh --nj -l "$page" 2>/dev/null)
   [ "$(MANPATH=$root/usr/share/man man -w plimbury)" = "$page" ] || fail "man does not find the page in share/man"
-  backends=$(sed -n 's/.*BackendEntry{"\([a-z0-9]*\)".*/\1/p' "$source/src/platform/desktop/Backends.cpp")
+  backends=$(sed -n 's/.*BackendEntry{"\([a-z0-9]*\)".*/\1/p' "$source/src/desktop/posix/Backends.cpp")
   [ -n "$backends" ] || fail "no desktop backends found in Backends.cpp"
   for word in /TRAY PLIMBURY_REGISTRY PLIMBURY_DESKTOP HKEY_LOCAL_MACHINE.ini HKEY_CURRENT_USER.ini \
               autostart/plimbury.desktop lumavue.bmp .xscreensaver 'xscreensaver(1)' auto $backends; do

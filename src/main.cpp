@@ -2,17 +2,16 @@
 #include "app/SingleInstance.h"
 #include "app/Skin.h"
 #include "app/TForm1.h"
+#include "desktop/ScreenSaverSelection.h"
+#include "desktop/Wallpaper.h"
 #include "editors/Dialogs.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
-#include "imaging/Picture.h"
 #include "platform/Clock.h"
-#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "platform/System.h"
-#include "platform/Wallpaper.h"
 #ifndef _WIN32
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 #endif
 
 #include <QApplication>
@@ -72,15 +71,6 @@ int main(int argc, char** argv)
     SingleInstance single;
     if (!single.start(QApplication::arguments().mid(1)))
         return 0;
-
-#ifndef _WIN32
-    // The plain X11 backend paints the picture itself; it reads it with the
-    // same decoders as the preview.
-    plimbury::desktop::setPictureReader([](const std::string& path, int width, int height) {
-        plimbury::Picture picture = plimbury::loadPicture(path, width, height);
-        return plimbury::desktop::Pixels{picture.width, picture.height, std::move(picture.rgb)};
-    });
-#endif
 
     const std::unique_ptr<plimbury::Store> store = plimbury::makeSystemStore();
     const plimbury::SystemClock clock;

@@ -2,8 +2,8 @@
 // The screen-saver list editor: browse for screen-saver programs, test-run one, collect them
 // in the chosen list, hand it to the main window's screen-saver list with OK.
 
+#include "desktop/ScreenSaverSelection.h"
 #include "editors/ListEditor.h"
-#include "platform/ScreenSaverSelection.h"
 
 #include <optional>
 

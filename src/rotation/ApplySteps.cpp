@@ -1,11 +1,11 @@
 #include "rotation/ApplySteps.h"
 
+#include "desktop/ScreenSaverSelection.h"
+#include "desktop/Wallpaper.h"
 #include "imaging/Jpeg.h"
 #include "platform/Error.h"
-#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "platform/System.h"
-#include "platform/Wallpaper.h"
 
 #include <exception>
 #include <memory>

@@ -3,11 +3,11 @@
 
 #include "AppHarness.h"
 
-#include "editors/Dialogs.h"
 #include "app/TrayIcon.h"
+#include "desktop/Wallpaper.h"
+#include "editors/Dialogs.h"
 #include "editors/SortedListBox.h"
 #include "platform/ProfileFile.h"
-#include "platform/Wallpaper.h"
 #include "project/ProjectCommands.h"
 #include "rotation/Control.h"
 #include "rotation/Schedule.h"

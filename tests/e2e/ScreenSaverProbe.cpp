@@ -4,7 +4,7 @@
 //   screensaver_probe testrun <program>  the editor's test run
 // Exit status 0, or 1 with the user's message on standard error.
 
-#include "platform/ScreenSaverSelection.h"
+#include "desktop/ScreenSaverSelection.h"
 #include "platform/Store.h"
 #include "rotation/ApplySteps.h"
 

@@ -6,8 +6,8 @@
 // is made. The backend lives until standard input ends, as it would in the
 // program (swaybg's drawer, say, lasts as long as it).
 
+#include "desktop/DesktopBackend.h"
 #include "platform/Error.h"
-#include "platform/desktop/DesktopBackend.h"
 
 #include <cstdio>
 #include <iostream>

@@ -2,7 +2,7 @@
 // Helpers of the reliability tests: pictures made by libjpeg itself, a desktop
 // that only records what it was handed, and a look at the process's memory.
 
-#include "platform/Wallpaper.h"
+#include "desktop/Wallpaper.h"
 #include "support/TempDir.h"
 
 #include <cstddef>

@@ -1,9 +1,9 @@
 #include "rotation/ApplySteps.h"
 
+#include "desktop/ScreenSaverSelection.h"
+#include "desktop/Wallpaper.h"
 #include "platform/Error.h"
-#include "platform/ScreenSaverSelection.h"
 #include "platform/Store.h"
-#include "platform/Wallpaper.h"
 #include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"

@@ -1,5 +1,6 @@
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
+#include "platform/AsciiCase.h"
 #include "platform/System.h"
 
 #include <string_view>
@@ -7,15 +8,6 @@
 namespace plimbury::desktop {
 
 namespace {
-
-std::string asciiLower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
 
 // Names seen in XDG_CURRENT_DESKTOP and DESKTOP_SESSION, lower-cased. Unity,
 // Budgie and Pantheon keep their background in GNOME's schema.

@@ -1,9 +1,9 @@
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
+#include "desktop/Wallpaper.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
-#include "platform/Wallpaper.h"
-#include "platform/desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -56,7 +56,6 @@ TEST(Wallpaper, StoredUnderTheCurrentUserAndAnUndrivenSessionIsToldOncePerRun)
     };
     const std::string noX = "Cannot open the X display \":4095\"";
     // The x11 backend is only reached, not used: its display does not exist.
-    desktop::setPictureReader([](const std::string&, int, int) { return desktop::Pixels{1, 1, {0, 0, 0}}; });
 
     struct Case {
         const char* desktop;  // PLIMBURY_DESKTOP; null: unset
@@ -102,7 +101,6 @@ TEST(Wallpaper, StoredUnderTheCurrentUserAndAnUndrivenSessionIsToldOncePerRun)
         }
         EXPECT_FALSE(store->keyExists(Root::LocalMachine, kDesktopKey));
     }
-    desktop::setPictureReader(nullptr);
 }
 
 // Were the notice thrown while the path could not be stored, it would claim a

@@ -3,12 +3,13 @@
 // backend chosen by PLIMBURY_DESKTOP. Windows has its own in win/.
 #ifndef _WIN32
 
-#include "platform/Wallpaper.h"
+#include "desktop/Wallpaper.h"
 
+#include "desktop/DesktopBackend.h"
+#include "platform/AsciiCase.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
 #include "platform/System.h"
-#include "platform/desktop/DesktopBackend.h"
 
 #include <optional>
 #include <string_view>
@@ -16,14 +17,6 @@
 namespace plimbury {
 
 namespace {
-
-std::string asciiLower(std::string text)
-{
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 std::string acceptedDesktops()
 {

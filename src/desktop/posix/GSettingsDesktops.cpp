@@ -1,6 +1,6 @@
 // Desktops that keep their background in GSettings: GNOME (and the desktops
 // built on its schema), Cinnamon and MATE.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 

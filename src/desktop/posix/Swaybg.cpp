@@ -1,7 +1,7 @@
 // Wayland compositors with no interface of their own for the wallpaper: a
 // swaybg child of this program draws it on the compositor's background layer
 // for as long as it runs.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 

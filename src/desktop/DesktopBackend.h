@@ -1,10 +1,10 @@
 #pragma once
 // The ways of showing a wallpaper on a running desktop away from Windows.
-// Wallpaper.cpp stores the path and then hands it to one backend, chosen by
+// posix/Wallpaper.cpp stores the path and then hands it to one backend, chosen by
 // PLIMBURY_DESKTOP: a name of the table below, or "auto" for detectDesktop().
 //
-// Adding a desktop: write desktop/<Name>.cpp with a factory, declare the
-// factory here, add one row to desktopBackends() in desktop/Backends.cpp and,
+// Adding a desktop: write posix/<Name>.cpp with a factory, declare the
+// factory here, add one row to desktopBackends() in posix/Backends.cpp and,
 // if it can be recognised, teach detectDesktop() about it.
 //
 // Every backend shows the picture stretched over the screen, not tiled, and
@@ -14,6 +14,8 @@
 // next turn) still makes the change, then throws kSlideshowNotice once for
 // its lifetime (Plasma's says that the slideshow was switched off instead:
 // setting the picture there replaces it).
+
+#include "imaging/Picture.h"
 
 #include <cstdint>
 #include <functional>
@@ -155,22 +157,11 @@ std::unique_ptr<DesktopBackend> makeLxqtBackend(CommandRunner runner);
 
 // Any other X11 window manager: the root window's background pixmap, scaled
 // to the screen, with the _XROOTPMAP_ID / ESETROOT_PMAP_ID convention, kept
-// after the connection closes. The pixels come from the picture reader.
+// after the connection closes. The pixels come from loadPicture(), or from
+// the reader given (which gets the largest monitor's size as its hint).
+using PictureReader = std::function<Picture(const std::string& path, int screenWidth, int screenHeight)>;
 std::unique_ptr<DesktopBackend> makeX11Backend();
-
-// A decoded picture: width * height * 3 bytes, R G B, top row first.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-};
-// Reads the picture file at `path`; the screen's size is a hint for decoders
-// that can produce a smaller picture cheaply. Throws Error with the user's text.
-using PictureReader = std::function<Pixels(const std::string& path, int screenWidth, int screenHeight)>;
-// The program sets the reader once at start, before any wallpaper change
-// (the decoders live in a library this one must not depend on). Without one
-// the x11 backend refuses every change.
-void setPictureReader(PictureReader reader);
+std::unique_ptr<DesktopBackend> makeX11Backend(PictureReader reader);
 
 // ---------------------------------------------------------------------------
 // Helpers shared by the backends.

@@ -2,8 +2,8 @@
 // must end up where Windows keeps it, HKEY_CURRENT_USER\Control Panel\Desktop.
 #ifdef _WIN32
 
+#include "desktop/Wallpaper.h"
 #include "platform/Store.h"
-#include "platform/Wallpaper.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // XFCE: xfdesktop reads its backdrops from the xfconf channel xfce4-desktop,
 // one group of properties per screen, monitor and workspace:
 // /backdrop/screen0/monitor<name>/workspace<n>/{last-image,image-style,...}.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
+#include "desktop/posix/SessionBus.h"
 #include "platform/Error.h"
-#include "platform/desktop/SessionBus.h"
 
 #include <set>
 #include <string_view>

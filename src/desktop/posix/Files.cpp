@@ -1,4 +1,4 @@
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 #include "platform/UserFolders.h"

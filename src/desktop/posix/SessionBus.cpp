@@ -1,4 +1,4 @@
-#include "platform/desktop/SessionBus.h"
+#include "desktop/posix/SessionBus.h"
 
 #include "platform/Error.h"
 

@@ -1,7 +1,7 @@
 #ifndef _WIN32
 
+#include "desktop/ScreenSaverSelection.h"
 #include "platform/Error.h"
-#include "platform/ScreenSaverSelection.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

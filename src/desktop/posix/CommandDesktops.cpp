@@ -1,5 +1,5 @@
 // Desktops told through a command-line tool of their own.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 

@@ -2,8 +2,8 @@
 // each desktop's documented form through the seams the backends talk through.
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
 #include "platform/Error.h"
-#include "platform/desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -1,9 +1,9 @@
 // Plasma: the shell runs desktop scripts sent over the session bus
 // (org.kde.PlasmaShell.evaluateScript) and answers with what they printed.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
+#include "desktop/posix/SessionBus.h"
 #include "platform/Error.h"
-#include "platform/desktop/SessionBus.h"
 
 namespace plimbury::desktop {
 

@@ -1,7 +1,7 @@
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
 #include "platform/Error.h"
-#include "platform/desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

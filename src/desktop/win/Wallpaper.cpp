@@ -2,7 +2,7 @@
 // the path as "Wallpaper" under HKEY_CURRENT_USER\Control Panel\Desktop, so
 // the store is not written here.
 
-#include "platform/Wallpaper.h"
+#include "desktop/Wallpaper.h"
 
 #include "platform/Error.h"
 #include "platform/win/WinError.h"

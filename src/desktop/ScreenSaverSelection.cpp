@@ -1,12 +1,12 @@
-#include "platform/ScreenSaverSelection.h"
+#include "desktop/ScreenSaverSelection.h"
 
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
 #include "platform/AsciiCase.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/System.h"
-#include "platform/desktop/DesktopBackend.h"
 
 #include <cerrno>
 #include <optional>

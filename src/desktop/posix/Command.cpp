@@ -1,4 +1,4 @@
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include <cerrno>
 #include <chrono>

@@ -2,8 +2,8 @@
 // schemas, xfconf on a private session bus, an X server (the test run's Xvfb).
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
 #include "platform/Error.h"
-#include "platform/desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -276,10 +276,10 @@ RootPicture readRoot(xcb_connection_t* c, const xcb_screen_t* screen)
 
 // A picture of four coloured blocks over four rows, of its own proportions:
 // stretched, block (bx, by) must cover the same fraction of the screen.
-Pixels blocks(int width, int height)
+Picture blocks(int width, int height)
 {
     static constexpr std::uint8_t kColours[4][3] = {{230, 30, 30}, {30, 200, 40}, {20, 40, 220}, {240, 240, 240}};
-    Pixels picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
+    Picture picture{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int block = (x * 4 / width + y * 4 / height) % 4;
@@ -333,14 +333,13 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
     TempDir dir;
     const std::string wide = dir.file("wide.bmp");
     const std::string tall = dir.file("tall.bmp");
-    setPictureReader([&](const std::string& path, int, int) -> Pixels {
+    auto x11 = makeX11Backend([&](const std::string& path, int, int) -> Picture {
         if (path == wide)
             return blocks(160, 40);
         if (path == tall)
             return blocks(30, 90);
         throw Error("Cannot open file \"" + path + "\". No such file or directory");
     });
-    auto x11 = makeX11Backend();
 
     std::vector<xcb_pixmap_t> pixmaps;
     for (const std::string& path : {wide, tall}) {
@@ -352,8 +351,8 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
         EXPECT_EQ(shot.rootPmap, shot.esetroot);
         pixmaps.push_back(shot.rootPmap);
 
-        const Pixels picture = path == wide ? blocks(160, 40) : blocks(30, 90);
-        const Pixels expected = blocks(shot.width, shot.height);
+        const Picture picture = path == wide ? blocks(160, 40) : blocks(30, 90);
+        const Picture expected = blocks(shot.width, shot.height);
         // Away from the block edges the colours are exact; at the edges only
         // the scaling filter's blend differs.
         int wrong = 0;
@@ -364,8 +363,8 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
                     if (std::abs(int(shot.rgb[i]) - int(expected.rgb[i])) > 8)
                         ++wrong;
                 }
-        const int edgePixels = 2 * 3 * (shot.width * shot.height / picture.width + shot.width * shot.height / picture.height);
-        EXPECT_LT(wrong, edgePixels * 3) << "pixels off the stretched picture";
+        const int edgePicture = 2 * 3 * (shot.width * shot.height / picture.width + shot.width * shot.height / picture.height);
+        EXPECT_LT(wrong, edgePicture * 3) << "pixels off the stretched picture";
     }
     ASSERT_EQ(pixmaps.size(), 2u);
     EXPECT_NE(pixmaps[0], pixmaps[1]);
@@ -381,13 +380,9 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
 
     EXPECT_EQ(errorOf(*x11, dir.file("gone.bmp")),
               "Cannot open file \"" + dir.file("gone.bmp") + "\". No such file or directory");
-    setPictureReader(nullptr);
-    EXPECT_EQ(errorOf(*x11, wide), "This program cannot read pictures for the x11 desktop");
     {
         ScopedEnv noDisplay("DISPLAY", ":2999");
-        setPictureReader([](const std::string&, int, int) { return blocks(4, 4); });
         EXPECT_EQ(errorOf(*x11, wide), "Cannot open the X display \":2999\"");
-        setPictureReader(nullptr);
     }
 }
 
@@ -495,8 +490,8 @@ TEST(DesktopSession, X11PictureIsStretchedOverEachMonitorRandRReports)
     static constexpr std::uint8_t kFirst[3] = {230, 30, 30};
     static constexpr std::uint8_t kSecond[3] = {20, 40, 220};
     static constexpr std::uint8_t kBlack[3] = {0, 0, 0};
-    Pixels leftRight{8, 4, std::vector<std::uint8_t>(8 * 4 * 3)};
-    Pixels topBottom{4, 8, std::vector<std::uint8_t>(4 * 8 * 3)};
+    Picture leftRight{8, 4, std::vector<std::uint8_t>(8 * 4 * 3)};
+    Picture topBottom{4, 8, std::vector<std::uint8_t>(4 * 8 * 3)};
     for (int i = 0; i < 8 * 4; ++i) {
         std::memcpy(&leftRight.rgb[static_cast<std::size_t>(i) * 3], i % 8 < 4 ? kFirst : kSecond, 3);
         std::memcpy(&topBottom.rgb[static_cast<std::size_t>(i) * 3], i / 4 < 4 ? kFirst : kSecond, 3);
@@ -551,13 +546,11 @@ TEST(DesktopSession, X11PictureIsStretchedOverEachMonitorRandRReports)
         for (const bool across : {true, false}) {
             SCOPED_TRACE(across ? "left and right halves" : "top and bottom halves");
             std::pair<int, int> hint;
-            setPictureReader([&](const std::string&, int width, int height) {
+            auto x11 = makeX11Backend([&](const std::string&, int width, int height) {
                 hint = {width, height};
                 return across ? leftRight : topBottom;
             });
-            auto x11 = makeX11Backend();
             EXPECT_EQ(errorOf(*x11, "/halves.bmp"), "<no error>");
-            setPictureReader(nullptr);
             EXPECT_EQ(hint, c.sizeHint) << "the largest monitor's size";
 
             xcb_connection_t* connection = xcb_connect(nullptr, nullptr);

@@ -4,8 +4,8 @@
 // real swaybg on a real compositor is tested by tests/e2e/wayland-wallpaper.sh.
 #ifndef _WIN32
 
+#include "desktop/DesktopBackend.h"
 #include "platform/Error.h"
-#include "platform/desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -3,7 +3,7 @@
 // program's windows use.
 #ifndef _WIN32
 
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 

@@ -10,7 +10,7 @@
 // One pixmap covers the whole screen, which spans every monitor; the picture
 // is stretched over each monitor in it, as the desktops do, rather than once
 // across the seam between them.
-#include "platform/desktop/DesktopBackend.h"
+#include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
 #include "platform/System.h"
@@ -21,21 +21,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace plimbury::desktop {
 
 namespace {
-
-std::mutex g_readerMutex;
-PictureReader g_reader;
-
-PictureReader pictureReader()
-{
-    const std::lock_guard lock(g_readerMutex);
-    return g_reader;
-}
 
 struct Disconnect {
     void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
@@ -109,7 +100,7 @@ PixelFormat pixelFormatOf(const xcb_setup_t* setup, const xcb_screen_t* screen)
 
 // Bilinear sampling at each target pixel's centre: the picture is stretched
 // to the target, not kept in proportion.
-std::uint8_t* sampleInto(const Pixels& picture, int x, int y, int width, int height, std::uint8_t out[3])
+std::uint8_t* sampleInto(const Picture& picture, int x, int y, int width, int height, std::uint8_t out[3])
 {
     const double sx = (x + 0.5) * picture.width / width - 0.5;
     const double sy = (y + 0.5) * picture.height / height - 0.5;
@@ -231,12 +222,10 @@ std::vector<Monitor> monitorsOf(xcb_connection_t* c, const xcb_screen_t* screen)
 
 class X11Backend final : public DesktopBackend {
 public:
+    explicit X11Backend(PictureReader reader) : m_reader(std::move(reader)) {}
+
     void showWallpaper(const std::string& path) override
     {
-        const PictureReader reader = pictureReader();
-        if (!reader)
-            throw Error("This program cannot read pictures for the x11 desktop");
-
         int screenNumber = 0;
         Connection connection(xcb_connect(nullptr, &screenNumber));
         const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
@@ -255,7 +244,7 @@ public:
             largestWidth = std::max(largestWidth, m.width);
             largestHeight = std::max(largestHeight, m.height);
         }
-        const Pixels picture = reader(path, largestWidth, largestHeight);
+        const Picture picture = m_reader(path, largestWidth, largestHeight);
         if (picture.width <= 0 || picture.height <= 0 ||
             picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
             throw Error("Bitmap image is not valid");
@@ -295,8 +284,10 @@ public:
     }
 
 private:
+    PictureReader m_reader;
+
     static void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const PixelFormat& format,
-                           std::uint8_t depth, const Pixels& picture, const Monitor& monitor)
+                           std::uint8_t depth, const Picture& picture, const Monitor& monitor)
     {
         const int width = monitor.right - monitor.left;
         const int height = monitor.bottom - monitor.top;
@@ -337,12 +328,6 @@ private:
 
 } // namespace
 
-void setPictureReader(PictureReader reader)
-{
-    const std::lock_guard lock(g_readerMutex);
-    g_reader = std::move(reader);
-}
-
 int x11ScreenDepth()
 {
     if (environmentValue("DISPLAY").empty())
@@ -355,7 +340,12 @@ int x11ScreenDepth()
 
 std::unique_ptr<DesktopBackend> makeX11Backend()
 {
-    return std::make_unique<X11Backend>();
+    return makeX11Backend([](const std::string& path, int width, int height) { return loadPicture(path, width, height); });
+}
+
+std::unique_ptr<DesktopBackend> makeX11Backend(PictureReader reader)
+{
+    return std::make_unique<X11Backend>(std::move(reader));
 }
 
 } // namespace plimbury::desktop
