@@ -1,4 +1,5 @@
 #include "app/ControlClient.h"
+#include "app/MonitorFollower.h"
 #include "app/SingleInstance.h"
 #include "app/Skin.h"
 #include "app/TForm1.h"
@@ -105,6 +106,9 @@ int main(int argc, char** argv)
         const TForm1::ControlReply reply = form.controlCommand(*command);
         return SingleInstance::Reply{reply.status, QString::fromStdString(reply.text)};
     });
+
+    // Where the program paints the wallpaper itself, it follows the monitors.
+    const MonitorFollower monitors(*wallpaper, &form);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         form.move(screen->geometry().center() - form.rect().center());

@@ -15,6 +15,7 @@
 // its lifetime (Plasma's says that the slideshow was switched off instead:
 // setting the picture there replaces it).
 
+#include "desktop/MonitorWatch.h"
 #include "imaging/Picture.h"
 
 #include <cstdint>
@@ -38,6 +39,9 @@ public:
     // Throws Error with a message for the user when the desktop refuses or
     // cannot be reached; returns only when the change was made.
     virtual void showWallpaper(const std::string& path) = 0;
+    // Where the picture is painted by this program and so does not follow
+    // monitor changes by itself (x11), a watch on them; else null.
+    virtual std::unique_ptr<MonitorWatch> watchMonitors() { return nullptr; }
 };
 
 struct BackendEntry {

@@ -6,6 +6,8 @@
 // backend named by PLIMBURY_DESKTOP ("auto", the default, detects the desktop;
 // "none" stores only; the names are matched without regard to case).
 
+#include "desktop/MonitorWatch.h"
+
 #include <memory>
 #include <string>
 
@@ -30,6 +32,17 @@ public:
     // Bits per pixel of the display the wallpaper is shown on; 24 when it
     // cannot be told. Displays of 8 bits or fewer get an 8-bit picture.
     virtual int colourDepth() { return 24; }
+
+    // A watch on the monitors where this program paints the wallpaper itself
+    // (the plain X11 desktop, see MonitorWatch.h); null where the desktop or
+    // the system keeps the wallpaper over monitor changes on its own, and
+    // where the desktop cannot be reached now.
+    virtual std::unique_ptr<MonitorWatch> watchMonitors() { return nullptr; }
+
+    // Shows the recorded wallpaper (the store's "Wallpaper") again, over the
+    // monitors as they now stand; nothing when none is recorded. Records
+    // nothing. Throws Error as setDesktopWallpaper() does.
+    virtual void showAgain() {}
 };
 
 // The store must outlive the returned object. Does not throw.

@@ -16,9 +16,11 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -577,6 +579,50 @@ TEST(DesktopSession, X11PictureIsStretchedOverEachMonitorRandRReports)
             }
             EXPECT_EQ(countOff(c.uncovered, kBlack), 0) << "outside every monitor";
         }
+    }
+}
+
+// The x11 backend paints the picture for the monitors of the moment; the
+// watch it hands out is what tells the program to paint again.
+TEST(DesktopSession, X11WatchSaysWhenTheMonitorsOrTheScreenChange)
+{
+    if (!haveProgram("Xvfb") || !haveProgram("xrandr"))
+        GTEST_SKIP() << "Xvfb or xrandr is not installed (packages xvfb, x11-xserver-utils)";
+    const auto x11 = makeX11Backend([](const std::string&, int, int) { return Picture{}; });
+    {
+        const ScopedEnv noDisplay("DISPLAY", ":4095");
+        EXPECT_EQ(x11->watchMonitors(), nullptr);
+        const PrivateXServer noRandr(24, "1280x480", {"-extension", "RANDR"});
+        ASSERT_FALSE(noRandr.display().empty()) << "Xvfb cannot be started here";
+        const ScopedEnv display("DISPLAY", noRandr.display().c_str());
+        EXPECT_EQ(x11->watchMonitors(), nullptr) << "a server without RandR";
+    }
+
+    const PrivateXServer server(24, "1280x480");
+    ASSERT_FALSE(server.display().empty()) << "Xvfb cannot be started here";
+    const ScopedEnv display("DISPLAY", server.display().c_str());
+    const std::unique_ptr<MonitorWatch> watch = x11->watchMonitors();
+    ASSERT_NE(watch, nullptr);
+    const auto changedWithin = [&](int ms) {
+        pollfd readable{watch->descriptor(), POLLIN, 0};
+        for (int waited = 0; waited < ms; waited += 50) {
+            if (poll(&readable, 1, 50) > 0 && watch->changed())
+                return true;
+        }
+        return false;
+    };
+    EXPECT_FALSE(changedWithin(300)) << "nothing happened";
+    for (const std::vector<std::string>& step : std::vector<std::vector<std::string>>{
+             {"xrandr", "--setmonitor", "A", "640/170x480/130+0+0", "none"},
+             {"xrandr", "--setmonitor", "B", "640/170x480/130+640+0", "none"},
+             {"xrandr", "--delmonitor", "A"},
+             {"xrandr", "--fb", "1024x400", "--output", "screen", "--off"},
+         }) {
+        SCOPED_TRACE(step[1] + " " + step[2]);
+        const CommandResult done = runCommand(step);
+        ASSERT_EQ(done.exitStatus, 0) << done.output;
+        EXPECT_TRUE(changedWithin(3000));
+        EXPECT_FALSE(changedWithin(200)) << "one change, told once";
     }
 }
 

@@ -17,10 +17,10 @@ fail() { echo "FAIL: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.l
 
 mkdir -p "$work/run" "$work/store"
 chmod 700 "$work/run"
-run() {
-  env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run" PLIMBURY_REGISTRY="$work/store" \
-      PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=offscreen "$program" "$@"
-}
+program_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}"
+             UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run"
+             PLIMBURY_REGISTRY="$work/store" PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=offscreen)
+run() { "${program_env[@]}" "$program" "$@"; }
 
 run --help | grep -q -- "--next-screensaver" || fail "--help does not list the commands"
 [ "$(run --status)" = $'No project is selected.\nPaused: no' ] || fail "--status without a project: $(run --status)"
@@ -35,7 +35,9 @@ printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_s
   "ssrefreshtime=4" "ss_no=0" "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=/pictures/b.bmp" \
   "sw1=/pictures/a.bmp" >"$project"
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
-run /TRAY >"$work/program.log" 2>&1 &
+# Not through run(): in the background a function is a shell of its own,
+# and $! would be that shell rather than the program.
+"${program_env[@]}" "$program" /TRAY >"$work/program.log" 2>&1 &
 pid=$!
 # It answers at once; the project is in its lists a second later.
 for _ in $(seq 100); do

@@ -63,11 +63,13 @@ cp "$program" "$probe" "$work/bin/"
 exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 800x600x24 -nolisten tcp 2>/dev/null)
 pids+=($!)
 read -r -t 30 display <&3 || fail "Xvfb did not start"
-as_user() {
-  env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$home" XDG_RUNTIME_DIR="$home/run" DISPLAY=":$display" \
-      PLIMBURY_REGISTRY="$home/store" PLIMBURY_DESKTOP=none "${runas[@]}" "$@"
-}
-as_user xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
+user_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}"
+          UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$home" XDG_RUNTIME_DIR="$home/run" DISPLAY=":$display"
+          PLIMBURY_REGISTRY="$home/store" PLIMBURY_DESKTOP=none "${runas[@]}")
+as_user() { "${user_env[@]}" "$@"; }
+# In the background not through as_user(): $! is then the program itself
+# rather than a shell around it, and a kill reaches it.
+"${user_env[@]}" xscreensaver -no-splash -verbose >"$work/xscreensaver.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do
   as_user xscreensaver-command -version >/dev/null 2>&1 && break
@@ -128,7 +130,7 @@ printf '%s\r\n' "[counttime]" "swtime=minute" "swrefreshtime=60" "sw_no=0" "setu
 mkdir -p "$home/store"
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$home/store/HKEY_LOCAL_MACHINE.ini"
 [ "$(id -u)" -eq 0 ] && chown -R "$user" "$home"
-as_user "$work/bin/plimbury" /TRAY >"$work/program.log" 2>&1 &
+"${user_env[@]}" "$work/bin/plimbury" /TRAY >"$work/program.log" 2>&1 &
 plimbury_pid=$!
 pids+=("$plimbury_pid")
 # A change writes the next due time in place of the 0.

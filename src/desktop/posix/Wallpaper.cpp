@@ -80,6 +80,26 @@ public:
         return desktop::x11ScreenDepth();
     }
 
+    std::unique_ptr<MonitorWatch> watchMonitors() override
+    {
+        try {
+            return backend().watchMonitors();
+        } catch (const Error&) {
+            // The first change reports it; until then there is nothing to redraw.
+            return nullptr;
+        }
+    }
+
+    void showAgain() override
+    {
+        if (!m_store.keyExists(Root::CurrentUser, kDesktopKey))
+            return;
+        const std::unique_ptr<StoreKey> key = m_store.openKey(Root::CurrentUser, kDesktopKey);
+        const std::string path = key ? key->read(kWallpaperValue) : std::string();
+        if (!path.empty())
+            backend().showWallpaper(path);
+    }
+
 private:
     // Made at the first change rather than at construction, so that a wrong
     // PLIMBURY_DESKTOP or an absent desktop service is reported like any

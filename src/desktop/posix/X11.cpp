@@ -220,6 +220,72 @@ std::vector<Monitor> monitorsOf(xcb_connection_t* c, const xcb_screen_t* screen)
     return monitors;
 }
 
+// RandR's notifications on the root window (a screen resized, an output
+// plugged, unplugged or set to another mode, a CRTC moved) and the root
+// window's own ConfigureNotify, which is all the server sends when a RandR
+// 1.5 monitor is declared or removed. A connection of its own, so that it
+// lasts between the changes.
+class RandrWatch final : public MonitorWatch {
+public:
+    static std::unique_ptr<MonitorWatch> open()
+    {
+        int screenNumber = 0;
+        Connection connection(xcb_connect(nullptr, &screenNumber));
+        const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
+        if (!screen)
+            return nullptr;
+        xcb_connection_t* c = connection.get();
+        const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+        if (!randr || !randr->present)
+            return nullptr;
+        // Selecting the notifications needs RandR 1.2.
+        const ReplyPtr<xcb_randr_query_version_reply_t> version{
+            xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)};
+        if (!version.reply || version.reply->major_version != 1 || version.reply->minor_version < 2)
+            return nullptr;
+        const auto mask = static_cast<std::uint16_t>(XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
+                                                     XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE |
+                                                     XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE);
+        const std::uint32_t structure = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        for (const xcb_void_cookie_t cookie :
+             {xcb_randr_select_input_checked(c, screen->root, mask),
+              xcb_change_window_attributes_checked(c, screen->root, XCB_CW_EVENT_MASK, &structure)}) {
+            if (xcb_generic_error_t* error = xcb_request_check(c, cookie)) {
+                std::free(error);
+                return nullptr;
+            }
+        }
+        return std::unique_ptr<MonitorWatch>(new RandrWatch(std::move(connection), randr->first_event));
+    }
+
+    int descriptor() const override { return xcb_get_file_descriptor(m_connection.get()); }
+
+    bool changed() override
+    {
+        bool changed = false;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection.get())) {
+            const int type = event->response_type & 0x7f;
+            if (type == XCB_CONFIGURE_NOTIFY || type == m_firstEvent + XCB_RANDR_SCREEN_CHANGE_NOTIFY ||
+                type == m_firstEvent + XCB_RANDR_NOTIFY)
+                changed = true;
+            std::free(event);
+        }
+        return changed && !lost();
+    }
+
+    bool lost() const override { return xcb_connection_has_error(m_connection.get()) != 0; }
+
+private:
+    RandrWatch(Connection connection, std::uint8_t firstEvent)
+        : m_connection(std::move(connection))
+        , m_firstEvent(firstEvent)
+    {
+    }
+
+    Connection m_connection;
+    std::uint8_t m_firstEvent;
+};
+
 class X11Backend final : public DesktopBackend {
 public:
     explicit X11Backend(PictureReader reader) : m_reader(std::move(reader)) {}
@@ -281,6 +347,11 @@ public:
         checkRequest(c, xcb_clear_area_checked(c, 0, screen->root, 0, 0, 0, 0), "redrawing the root window");
         checkRequest(c, xcb_set_close_down_mode_checked(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT),
                      "keeping the wallpaper");
+    }
+
+    std::unique_ptr<MonitorWatch> watchMonitors() override
+    {
+        return RandrWatch::open();
     }
 
 private:

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The real program on a plain X server, read back from the screen:
+#   x11-screen.sh <plimbury>
+# A private Xvfb (1280x480) whose root window the x11 backend paints. Two
+# pictures of two flat halves each; the screen is read at the middle of its
+# four quarters. The rotation's first change, --next, a pause that holds over
+# a due time and a restart, --resume, then monitors declared and removed with
+# xrandr while the program runs: each monitor gets the whole picture again,
+# and nothing moves the show on but the rotation.
+# Exit 77 (skipped) when Xvfb, xrandr, xwd or ImageMagick is not installed.
+set -euo pipefail
+program=$(realpath "$1")
+
+for tool in Xvfb xrandr xwd convert; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is not installed (packages xvfb, x11-xserver-utils, x11-apps, imagemagick)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/program.log" ] && { echo "--- the program's output" >&2; cat "$work/program.log" >&2; }
+  exit 1
+}
+
+exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 1280x480x24 -nolisten tcp 2>/dev/null)
+pids+=($!)
+read -r -t 30 display <&3 || fail "Xvfb did not start"
+export DISPLAY=":$display"
+
+mkdir -p "$work/run" "$work/store" "$work/pictures"
+chmod 700 "$work/run"
+program_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}"
+             UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run"
+             PLIMBURY_REGISTRY="$work/store" DISPLAY="$DISPLAY" PLIMBURY_DESKTOP=x11 QT_QPA_PLATFORM=offscreen)
+run() { "${program_env[@]}" "$program" "$@"; }
+# Not through run(): in the background a function is a shell of its own, and
+# $! would be that shell, which a kill ends without ending the program.
+start() {
+  "${program_env[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
+  plimbury_pid=$!
+  pids+=("$plimbury_pid")
+}
+stop() {
+  kill "$plimbury_pid"
+  wait "$plimbury_pid" 2>/dev/null || true
+}
+
+convert -size 4x4 xc:'#ff0000' xc:'#0000ff' +append -type TrueColor BMP3:"$work/pictures/red-blue.bmp"
+convert -size 4x4 xc:'#00ff00' xc:'#ffff00' +append -type TrueColor BMP3:"$work/pictures/green-yellow.bmp"
+
+# The colour at the middle of each quarter of the screen, left to right.
+quarters() {
+  xwd -root -silent >"$work/shot.xwd" || return 1
+  local x line=""
+  for x in 160 480 800 1120; do
+    local rgb
+    rgb=$(convert "$work/shot.xwd" -format "%[fx:round(255*p{$x,240}.r)] %[fx:round(255*p{$x,240}.g)] %[fx:round(255*p{$x,240}.b)]" info:)
+    line+="$(name_of $rgb) "
+  done
+  echo "${line% }"
+}
+name_of() {
+  local r=$1 g=$2 b=$3 name
+  for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "yellow 255 255 0" "black 0 0 0"; do
+    set -- $name
+    if (( ${r} - $2 < 40 && $2 - ${r} < 40 && ${g} - $3 < 40 && $3 - ${g} < 40 && ${b} - $4 < 40 && $4 - ${b} < 40 )); then
+      echo "$1"
+      return
+    fi
+  done
+  echo "($r,$g,$b)"
+}
+# Waits up to ten seconds for the screen to read `expected`.
+expect_screen() {
+  local expected=$1 what=$2 seen=""
+  for _ in $(seq 50); do
+    seen=$(quarters)
+    [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
+    sleep 0.2
+  done
+  fail "$what: the screen reads '$seen', not '$expected'"
+}
+show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
+
+# A project of the two pictures, four hours apart, due at once.
+project=$work/show.lmv
+write_project() {
+  printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=$1" "setup_swminute=0" "setup_sw_minute=0" \
+    "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
+    "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=$work/pictures/green-yellow.bmp" \
+    "sw1=$work/pictures/red-blue.bmp" >"$project"
+}
+write_project 0
+printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
+
+# --- the rotation and the commands ---------------------------------------------------------
+start
+expect_screen "green green yellow yellow" "the first change"
+[ "$(show_number)" = 1 ] || fail "the first change left sw_no at $(show_number)"
+
+run --next >/dev/null || fail "--next failed"
+expect_screen "red red blue blue" "--next"
+[ "$(show_number)" = 0 ] || fail "--next left sw_no at $(show_number)"
+
+[ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
+stop
+# Due again, and started anew: the pause holds.
+write_project 0
+start
+sleep 4
+[ "$(show_number)" = 0 ] || fail "a paused show moved on after a restart (sw_no=$(show_number))"
+expect_screen "red red blue blue" "paused over a due time and a restart"
+[ "$(run --resume)" = "Resumed" ] || fail "--resume"
+expect_screen "green green yellow yellow" "--resume brings the due change"
+[ "$(show_number)" = 1 ] || fail "--resume: sw_no is $(show_number)"
+
+# --- monitors --------------------------------------------------------------------------------
+# Two monitors side by side, declared inside the output's own: each shows the whole picture.
+xrandr --setmonitor left 640/170x480/130+0+0 none
+xrandr --setmonitor right 640/170x480/130+640+0 none
+expect_screen "green yellow green yellow" "two monitors declared"
+xrandr --delmonitor left
+xrandr --delmonitor right
+expect_screen "green green yellow yellow" "back to one monitor"
+[ "$(show_number)" = 1 ] || fail "a redraw moved the show on (sw_no=$(show_number))"
+sleep 1; kill -0 "$plimbury_pid" || { wait "$plimbury_pid"; fail "the program ended with status $?"; }
+grep -qi "error" "$work/program.log" && fail "the program reported an error"
+echo "ok: the wallpaper follows the monitors"
