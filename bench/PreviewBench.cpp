@@ -202,6 +202,9 @@ struct Editor {
     QWidget mainWindow;
     SortedListBox* mainList = new SortedListBox(&mainWindow);
     Twall wall{&mainWindow, mainList};
+    // The editor's own controls, found by their names.
+    DirectoryListBox* folders = wall.findChild<DirectoryListBox*>(QStringLiteral("DirectoryListBox1"));
+    FileListBox* files = wall.findChild<FileListBox*>(QStringLiteral("FileListBox1"));
     int shown = 0;
     Editor()
     {
@@ -258,8 +261,8 @@ void benchSeries(const fs::path& folder, const std::string& kind, int quality, i
         std::printf("   djpeg -scale 1/4 (process) wall %6.2f ms   cpu %6.2f ms\n", djpeg.wall * 1e3, djpeg.cpu * 1e3);
     }
     Editor editor;
-    editor.wall.DirectoryListBox1->setDirectory(QString::fromStdString(series.string()));
-    if (editor.wall.FileListBox1->count() != count)
+    editor.folders->setDirectory(QString::fromStdString(series.string()));
+    if (editor.files->count() != count)
         throw std::runtime_error("the disk list does not show the series");
     double best = 1e9;
     double bestCpu = 1e9;
@@ -272,7 +275,7 @@ void benchSeries(const fs::path& folder, const std::string& kind, int quality, i
         for (int row = 0; row < count; ++row) {
             const int before = editor.shown;
             const auto one = Clock::now();
-            editor.wall.FileListBox1->setCurrentRow(row);
+            editor.files->setCurrentRow(row);
             if (!waitFor([&] { return editor.shown > before; }, 10000))
                 throw std::runtime_error("a preview did not show");
             worst = std::max(worst, seconds(Clock::now() - one));
@@ -280,7 +283,7 @@ void benchSeries(const fs::path& folder, const std::string& kind, int quality, i
         best = std::min(best, seconds(Clock::now() - start) / count);
         bestCpu = std::min(bestCpu, (processCpuSeconds() - cpu) / count);
         bestWindowCpu = std::min(bestWindowCpu, (threadCpuSeconds() - windowCpu) / count);
-        editor.wall.FileListBox1->clearSelection();
+        editor.files->clearSelection();
     }
     std::printf("   per picture (best run)     wall %6.2f ms   cpu %6.2f ms (all threads; the window's %.2f ms)"
                 "   slowest single one %.2f ms   (goal: under 8 ms)\n",
@@ -292,8 +295,8 @@ void benchSeries(const fs::path& folder, const std::string& kind, int quality, i
 void benchResponsiveness(const fs::path& folder, const std::string& subfolder, int requests, int spacingMs)
 {
     Editor editor;
-    editor.wall.DirectoryListBox1->setDirectory(QString::fromStdString((folder / subfolder).string()));
-    const int rows = editor.wall.FileListBox1->count();
+    editor.folders->setDirectory(QString::fromStdString((folder / subfolder).string()));
+    const int rows = editor.files->count();
 
     QElapsedTimer clock;
     clock.start();
@@ -323,7 +326,7 @@ void benchResponsiveness(const fs::path& folder, const std::string& subfolder, i
     const qint64 began = clock.nsecsElapsed();
     auto ask = [&] {
         const qint64 before = clock.nsecsElapsed();
-        editor.wall.FileListBox1->setCurrentRow(asked % rows);
+        editor.files->setCurrentRow(asked % rows);
         longestRequest = std::max(longestRequest, clock.nsecsElapsed() - before);
         ++asked;
     };

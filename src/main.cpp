@@ -6,6 +6,7 @@
 #include "desktop/ScreenSaverSelection.h"
 #include "desktop/Wallpaper.h"
 #include "editors/Dialogs.h"
+#include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Clock.h"
@@ -91,8 +92,8 @@ int main(int argc, char** argv)
     // Created in this order, each once, for the whole run; the editors are
     // destroyed before the window they refer to.
     TForm1 form(services);
-    Twall wall(&form, form.FileListBox1);
-    Tscreensaver screensaver(&form, form.FileListBox2);
+    Twall wall(&form, form.findChild<SortedListBox*>(QStringLiteral("FileListBox1")));
+    Tscreensaver screensaver(&form, form.findChild<SortedListBox*>(QStringLiteral("FileListBox2")));
     wall.setPartner(&screensaver);
     screensaver.setPartner(&wall);
     form.setEditors(&wall, &screensaver);

@@ -10,6 +10,7 @@
 #include "editors/Twall.h"
 #include "platform/Startup.h"
 #include "rotation/Control.h"
+#include "rotation/RotationTick.h"
 #include "platform/System.h"
 #include "project/ProjectCommands.h"
 
@@ -27,6 +28,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -55,6 +57,7 @@ void applyInterval(QRadioButton* const (&radios)[3], QLineEdit* const (&edits)[3
 TForm1::TForm1(const AppServices& services, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_services(services)
+    , m_engine(std::make_unique<plimbury::RotationEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -73,8 +76,15 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
     // tray, or one shown again from it, is often not the active one.
     setAttribute(Qt::WA_AlwaysShowToolTips, true);
 
-    for (QTimer* timer : {&Timer1, &Timer2, &Timer3, &Timer6, &Timer7})
+    const std::pair<QTimer*, const char*> timers[] = {
+        {&Timer1, "Timer1"}, {&Timer2, "Timer2"}, {&Timer3, "Timer3"}, {&Timer6, "Timer6"}, {&Timer7, "Timer7"}};
+    for (const auto& [timer, name] : timers) {
+        // Children by name, as every control is; being members, they leave
+        // the window's children before it deletes the rest.
+        timer->setParent(this);
+        timer->setObjectName(QLatin1String(name));
         timer->setInterval(1000);
+    }
 
     createControls();
     connectHandlers();
@@ -548,19 +558,19 @@ void TForm1::clearAllLists()
     FileListBox1->clearLines();
     FileListBox2->clearLines();
     if (m_wall)
-        m_wall->FileListBox2->clearLines();
+        m_wall->clearChosenLines();
     if (m_screensaver)
-        m_screensaver->FileListBox2->clearLines();
+        m_screensaver->clearChosenLines();
 }
 
 void TForm1::applyLoadedProject(const plimbury::LoadedProject& project)
 {
     FileListBox1->setLines(project.wallpapers);
     if (m_wall)
-        m_wall->FileListBox2->setLines(project.wallpapers);
+        m_wall->setChosenLines(project.wallpapers);
     FileListBox2->setLines(project.screensavers);
     if (m_screensaver)
-        m_screensaver->FileListBox2->setLines(project.screensavers);
+        m_screensaver->setChosenLines(project.screensavers);
 
     applyInterval({RadioButton1, RadioButton2, RadioButton3}, {Edit1, Edit2, Edit3}, project.wallpaperInterval);
     applyInterval({RadioButton4, RadioButton5, RadioButton6}, {Edit4, Edit5, Edit6}, project.screensaverInterval);

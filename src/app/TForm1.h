@@ -10,6 +10,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
+#include <cstddef>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -32,6 +35,9 @@ class Wallpaper;
 enum class ControlCommand;
 struct IntervalGroup;
 struct LoadedProject;
+struct ProjectState;
+struct RotationEngine;
+struct TickResult;
 } // namespace plimbury
 
 // What the window needs from the system; tests pass fakes.
@@ -57,46 +63,6 @@ public:
     // Created right after this window, before the message loop runs.
     void setEditors(Twall* wall, Tscreensaver* screensaver);
 
-    // --- Controls (names of the window layout) ---
-    TmyImage* Image_bg = nullptr;
-    TmyImage* myImage_nb = nullptr;   TmyImage* myImage_n = nullptr;
-    TmyImage* myImage_ob = nullptr;   TmyImage* myImage_o = nullptr;
-    TmyImage* myImage_sb = nullptr;   TmyImage* myImage_s = nullptr;
-    TmyImage* myImage_faqb = nullptr; TmyImage* myImage_faq = nullptr;
-    TmyImage* myImage_done = nullptr; TmyImage* myImage_donet = nullptr;
-    TmyImage* myImage_exit = nullptr; TmyImage* myImage_exitt = nullptr;
-    TmyImage* myImage_ww = nullptr;   TmyImage* myImage_wr = nullptr;
-    TmyImage* myImage_sw = nullptr;   TmyImage* myImage_sr = nullptr;
-    TmyImage* myImage_sel_wall = nullptr;
-    TmyImage* myImage_sel_scr = nullptr;
-    SortedListBox* FileListBox1 = nullptr;   // working wallpaper list
-    SortedListBox* FileListBox2 = nullptr;   // working screen-saver list
-    QGroupBox* GroupBox_wall = nullptr;
-    QGroupBox* GroupBox_scr = nullptr;
-    QRadioButton* RadioButton1 = nullptr; QRadioButton* RadioButton2 = nullptr; QRadioButton* RadioButton3 = nullptr;
-    QRadioButton* RadioButton4 = nullptr; QRadioButton* RadioButton5 = nullptr; QRadioButton* RadioButton6 = nullptr;
-    QLineEdit* Edit1 = nullptr; QLineEdit* Edit2 = nullptr; QLineEdit* Edit3 = nullptr;
-    QLineEdit* Edit4 = nullptr; QLineEdit* Edit5 = nullptr; QLineEdit* Edit6 = nullptr;
-    QLabel* Label1 = nullptr; QLabel* Label2 = nullptr; QLabel* Label3 = nullptr;
-    QLabel* Label4 = nullptr; QLabel* Label5 = nullptr; QLabel* Label6 = nullptr;
-    dialogs::FileDialogSettings OpenDialog1;
-    dialogs::FileDialogSettings SaveDialog1;
-    QMenu* PopupMenu1 = nullptr;
-    QAction* Setup1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QTimer Timer1, Timer2, Timer3, Timer6, Timer7;
-    TrayIcon* m_tray = nullptr;
-
-    // --- Program-wide state ---
-    std::string m_selectedProject;      // settime_selected, read once at start
-    bool m_wallpaperFirstTick = true;
-    bool m_screensaverFirstTick = true;
-    bool m_paused = false;        // both rotations stopped by --pause
-    QString m_trayTip;            // the tip without the pause
-    Twall* m_wall = nullptr;
-    Tscreensaver* m_screensaver = nullptr;
-    AppServices m_services;
-
     // The current project file: SaveDialog1's name when set, else the selected project.
     std::string currentProjectFile() const;
 
@@ -104,6 +70,16 @@ public:
     // and the three texts.
     plimbury::IntervalGroup wallpaperInterval() const;
     plimbury::IntervalGroup screensaverInterval() const;
+
+    // What the start-up settled, for the window's tests.
+    const std::string& selectedProject() const { return m_selectedProject; }
+    bool wallpaperFirstTick() const { return m_wallpaperFirstTick; }
+    bool screensaverFirstTick() const { return m_screensaverFirstTick; }
+    const dialogs::FileDialogSettings& openDialogSettings() const { return OpenDialog1; }
+    const dialogs::FileDialogSettings& saveDialogSettings() const { return SaveDialog1; }
+
+    // The two rotation channels, as the timers' handlers name them.
+    enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
 
     // --- Handlers ---
     void FormCreate();
@@ -186,6 +162,59 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // --- Controls (names of the window layout) ---
+    TmyImage* Image_bg = nullptr;
+    TmyImage* myImage_nb = nullptr;   TmyImage* myImage_n = nullptr;
+    TmyImage* myImage_ob = nullptr;   TmyImage* myImage_o = nullptr;
+    TmyImage* myImage_sb = nullptr;   TmyImage* myImage_s = nullptr;
+    TmyImage* myImage_faqb = nullptr; TmyImage* myImage_faq = nullptr;
+    TmyImage* myImage_done = nullptr; TmyImage* myImage_donet = nullptr;
+    TmyImage* myImage_exit = nullptr; TmyImage* myImage_exitt = nullptr;
+    TmyImage* myImage_ww = nullptr;   TmyImage* myImage_wr = nullptr;
+    TmyImage* myImage_sw = nullptr;   TmyImage* myImage_sr = nullptr;
+    TmyImage* myImage_sel_wall = nullptr;
+    TmyImage* myImage_sel_scr = nullptr;
+    SortedListBox* FileListBox1 = nullptr;   // working wallpaper list
+    SortedListBox* FileListBox2 = nullptr;   // working screen-saver list
+    QGroupBox* GroupBox_wall = nullptr;
+    QGroupBox* GroupBox_scr = nullptr;
+    QRadioButton* RadioButton1 = nullptr; QRadioButton* RadioButton2 = nullptr; QRadioButton* RadioButton3 = nullptr;
+    QRadioButton* RadioButton4 = nullptr; QRadioButton* RadioButton5 = nullptr; QRadioButton* RadioButton6 = nullptr;
+    QLineEdit* Edit1 = nullptr; QLineEdit* Edit2 = nullptr; QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr; QLineEdit* Edit5 = nullptr; QLineEdit* Edit6 = nullptr;
+    QLabel* Label1 = nullptr; QLabel* Label2 = nullptr; QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr; QLabel* Label5 = nullptr; QLabel* Label6 = nullptr;
+    dialogs::FileDialogSettings OpenDialog1;
+    dialogs::FileDialogSettings SaveDialog1;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* Setup1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QTimer Timer1, Timer2, Timer3, Timer6, Timer7;
+    TrayIcon* m_tray = nullptr;
+
+    // --- Program-wide state ---
+    std::string m_selectedProject;      // settime_selected, read once at start
+    bool m_wallpaperFirstTick = true;
+    bool m_screensaverFirstTick = true;
+    bool m_paused = false;        // both rotations stopped by --pause
+    QString m_trayTip;            // the tip without the pause
+    Twall* m_wall = nullptr;
+    Tscreensaver* m_screensaver = nullptr;
+    AppServices m_services;
+
+    // What the rotation keeps between ticks: the parsed project file and each
+    // channel's last report; and whether a channel's error report is on the screen.
+    std::unique_ptr<plimbury::RotationEngine> m_engine;
+    std::array<bool, 2> m_reporting{};
+
+    // One channel's tick against the project file, with what it applies.
+    plimbury::TickResult runChannel(ChannelSide side, bool dueNow);
+    // A timer's turn: the tick, the hand-over to the other timer, the report.
+    void rotationTick(ChannelSide side);
+
+    // The window's lists and intervals, as Save and Save and Run store them.
+    plimbury::ProjectState projectState() const;
+
     void createControls();
     void connectHandlers();
     TmyImage* makePicture(const char* name, const QString& picture, int left, int top);

@@ -24,22 +24,22 @@ plimbury::IntervalGroup intervalGroup(const QLineEdit* minute, const QLineEdit* 
     return group;
 }
 
-plimbury::ProjectState projectState(const TForm1& form)
-{
-    plimbury::ProjectState state;
-    state.wallpapers = form.FileListBox1->lines();
-    state.screensavers = form.FileListBox2->lines();
-    state.wallpaper = form.wallpaperInterval();
-    state.screensaver = form.screensaverInterval();
-    return state;
-}
-
 std::string filePath(const QString& chosen)
 {
     return QFile::encodeName(chosen).toStdString();
 }
 
 } // namespace
+
+plimbury::ProjectState TForm1::projectState() const
+{
+    plimbury::ProjectState state;
+    state.wallpapers = FileListBox1->lines();
+    state.screensavers = FileListBox2->lines();
+    state.wallpaper = wallpaperInterval();
+    state.screensaver = screensaverInterval();
+    return state;
+}
 
 plimbury::IntervalGroup TForm1::wallpaperInterval() const
 {
@@ -70,7 +70,7 @@ void TForm1::myImage_oClick()
 
 void TForm1::myImage_sClick()
 {
-    const plimbury::ProjectState state = projectState(*this);
+    const plimbury::ProjectState state = projectState();
     plimbury::checkStorable(state);
     const auto chosen = dialogs::runSaveDialog(this, SaveDialog1);
     if (!chosen)
@@ -82,7 +82,7 @@ void TForm1::myImage_donetClick()
 {
     // Every due value counts from the click, however long the dialog stays open.
     const plimbury::LocalTime saved = m_services.clock->now();
-    const plimbury::ProjectState state = projectState(*this);
+    const plimbury::ProjectState state = projectState();
     if (!plimbury::intervalsFilledIn(state)) {
         dialogs::showMessage(this, plimbury::kFillInMessage);
         return;

@@ -12,10 +12,8 @@
 
 #include <QPointer>
 
-#include <array>
-#include <exception>
-#include <cstddef>
 #include <cstdint>
+#include <exception>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -23,78 +21,51 @@
 
 namespace {
 
-enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
-
-// What the rotation keeps between ticks: the engine (the parsed project file,
-// each channel's last report) and whether a channel's error report is on the
-// screen. A child of the window, so it lives and dies with it.
-class RotationRuntime final : public QObject {
-public:
-    static constexpr const char* kName = "plimbury-rotation-runtime";
-
-    explicit RotationRuntime(QObject* parent)
-        : QObject(parent)
-    {
-        setObjectName(QString::fromLatin1(kName));
-    }
-
-    static RotationRuntime& of(TForm1& window)
-    {
-        QObject* found = window.findChild<QObject*>(QString::fromLatin1(kName), Qt::FindDirectChildrenOnly);
-        if (auto* runtime = dynamic_cast<RotationRuntime*>(found))
-            return *runtime;
-        return *new RotationRuntime(&window);
-    }
-
-    plimbury::RotationEngine engine;
-    std::array<bool, 2> reporting{};
-};
-
-// One channel's tick against the project file, with what it applies.
-plimbury::TickResult runChannel(TForm1& window, RotationRuntime& runtime, ChannelSide side, bool dueNow)
+bool equipped(const AppServices& services, TForm1::ChannelSide side)
 {
-    const AppServices& services = window.m_services;
-    [[maybe_unused]] const std::uint64_t parsesBefore = runtime.engine.files.parseCount();
+    return services.clock && services.store && (side == TForm1::ScreensaverSide || services.wallpaper);
+}
+
+} // namespace
+
+plimbury::TickResult TForm1::runChannel(ChannelSide side, bool dueNow)
+{
+    plimbury::RotationEngine& engine = *m_engine;
+    [[maybe_unused]] const std::uint64_t parsesBefore = engine.files.parseCount();
     plimbury::TickResult result;
     if (side == WallpaperSide) {
-        const plimbury::IntervalGroup interval = window.wallpaperInterval();
-        const std::string bitmap = plimbury::wallpaperBitmapPath(services.dataFolder);
+        const plimbury::IntervalGroup interval = wallpaperInterval();
+        const std::string bitmap = plimbury::wallpaperBitmapPath(m_services.dataFolder);
         const plimbury::ApplyStep apply = [&](const std::string& entry) {
-            plimbury::applyWallpaper(entry, *services.store, *services.wallpaper, bitmap);
+            plimbury::applyWallpaper(entry, *m_services.store, *m_services.wallpaper, bitmap);
         };
-        result = runtime.engine.wallpaper.tick(runtime.engine.files, window.currentProjectFile(),
-                                               {window.FileListBox1->lines(), interval, apply, dueNow},
-                                               window.m_wallpaperFirstTick, services.clock->now());
+        result = engine.wallpaper.tick(engine.files, currentProjectFile(),
+                                       {FileListBox1->lines(), interval, apply, dueNow}, m_wallpaperFirstTick,
+                                       m_services.clock->now());
     } else {
-        const plimbury::IntervalGroup interval = window.screensaverInterval();
+        const plimbury::IntervalGroup interval = screensaverInterval();
         const plimbury::ApplyStep apply = [&](const std::string& entry) {
-            plimbury::applyScreensaver(entry, *services.store, services.screenSaver);
+            plimbury::applyScreensaver(entry, *m_services.store, m_services.screenSaver);
         };
-        result = runtime.engine.screensaver.tick(runtime.engine.files, window.currentProjectFile(),
-                                                 {window.FileListBox2->lines(), interval, apply, dueNow},
-                                                 window.m_screensaverFirstTick, services.clock->now());
+        result = engine.screensaver.tick(engine.files, currentProjectFile(),
+                                         {FileListBox2->lines(), interval, apply, dueNow}, m_screensaverFirstTick,
+                                         m_services.clock->now());
     }
 
 #ifdef __GLIBC__
     // The parse of a large project leaves its memory in the allocator's free
     // lists, scattered between the lists' long-lived strings; the program then
     // rests for hours, so the free pages go back to the system.
-    if (runtime.engine.files.parseCount() != parsesBefore)
+    if (engine.files.parseCount() != parsesBefore)
         malloc_trim(0);
 #endif
     return result;
 }
 
-bool equipped(const AppServices& services, ChannelSide side)
+void TForm1::rotationTick(ChannelSide side)
 {
-    return services.clock && services.store && (side == ScreensaverSide || services.wallpaper);
-}
-
-void rotationTick(TForm1& window, ChannelSide side)
-{
-    RotationRuntime& runtime = RotationRuntime::of(window);
-    QTimer& own = side == WallpaperSide ? window.Timer1 : window.Timer2;
-    QTimer& partner = side == WallpaperSide ? window.Timer2 : window.Timer1;
+    QTimer& own = side == WallpaperSide ? Timer1 : Timer2;
+    QTimer& partner = side == WallpaperSide ? Timer2 : Timer1;
     const auto handOver = [&] {
         own.stop();
         // Starting a running timer would restart its count.
@@ -105,34 +76,32 @@ void rotationTick(TForm1& window, ChannelSide side)
     // While this channel's error report is open (its modal loop keeps the
     // timers firing) the channel sits its turns out; the other one goes on.
     // A paused show keeps its turns going without looking at the file.
-    if (runtime.reporting[side] || !equipped(window.m_services, side) || window.paused()) {
+    if (m_reporting[side] || !equipped(m_services, side) || paused()) {
         handOver();
         return;
     }
-    const plimbury::TickResult result = runChannel(window, runtime, side, false);
+    const plimbury::TickResult result = runChannel(side, false);
 
     // Every tick passes the turn on, a failing one too, and before its report:
     // the report's modal loop must find the turn already passed on.
     handOver();
     if (result.report) {
-        runtime.reporting[side] = true;
-        const QPointer<RotationRuntime> alive(&runtime); // the window may close meanwhile
-        dialogs::showError(&window, *result.report);
+        m_reporting[side] = true;
+        const QPointer<TForm1> alive(this); // the window may close meanwhile
+        dialogs::showError(this, *result.report);
         if (alive)
-            alive->reporting[side] = false;
+            m_reporting[side] = false;
     }
 }
 
-} // namespace
-
 void TForm1::Timer1Timer()
 {
-    rotationTick(*this, WallpaperSide);
+    rotationTick(WallpaperSide);
 }
 
 void TForm1::Timer2Timer()
 {
-    rotationTick(*this, ScreensaverSide);
+    rotationTick(ScreensaverSide);
 }
 
 TForm1::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
@@ -152,7 +121,7 @@ TForm1::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
                                                  : "The screen-saver list is empty: there is nothing to change"};
             // The timers are left as they are: a change asked for does not
             // start a rotation the window has stopped.
-            const plimbury::TickResult result = runChannel(*this, RotationRuntime::of(*this), side, true);
+            const plimbury::TickResult result = runChannel(side, true);
             if (result.failure)
                 return {1, dialogs::errorReportText(*result.failure)};
             return {0, {}};

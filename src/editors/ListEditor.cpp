@@ -119,3 +119,13 @@ void ListEditor::BitBtn3Click()
     m_mainList->setLines(FileListBox2->lines());
     hide();
 }
+
+void ListEditor::setChosenLines(const std::vector<std::string>& lines)
+{
+    FileListBox2->setLines(lines);
+}
+
+void ListEditor::clearChosenLines()
+{
+    FileListBox2->clearLines();
+}

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <string>
+#include <vector>
 
 class DirectoryListBox;
 class DriveComboBox;
@@ -27,6 +28,16 @@ public:
     // Shows the window and brings it to the front (FormShow runs when it was hidden).
     void showEditor();
 
+    // The chosen list: replaced by a loaded project's lines, or emptied.
+    void setChosenLines(const std::vector<std::string>& lines);
+    void clearChosenLines();
+
+    void BitBtn1Click();   // Add
+    void BitBtn2Click();   // Del
+    void BitBtn3Click();   // OK
+    void FormShow();
+
+protected:
     // --- Controls (names of the window layout) ---
     DriveComboBox* DriveComboBox1 = nullptr;
     DirectoryListBox* DirectoryListBox1 = nullptr;
@@ -37,12 +48,6 @@ public:
     QLabel* Label1 = nullptr;                // the count label
     SortedListBox* FileListBox2 = nullptr;   // the chosen list
 
-    void BitBtn1Click();   // Add
-    void BitBtn2Click();   // Del
-    void BitBtn3Click();   // OK
-    void FormShow();
-
-protected:
     // caption: the window title (never visible); mask: the disk list's patterns.
     ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask);
 

@@ -17,12 +17,13 @@ public:
     Tscreensaver(QWidget* mainWindow, SortedListBox* mainList);
     ~Tscreensaver() override;
 
-    QPushButton* BitBtn4 = nullptr;   // "preview": the test run
-
     void FormCreate();
     void BitBtn4Click();
 
     // What the test run uses: plimbury::systemTestRunMeans() unless a test
     // gives others (nullopt restores the system's).
     static void setTestRunMeans(std::optional<plimbury::TestRunMeans> means);
+
+private:
+    QPushButton* BitBtn4 = nullptr;   // "preview": the test run
 };

@@ -25,6 +25,7 @@ Twall::Twall(QWidget* mainWindow, SortedListBox* mainList)
     Label1->adjustSize();
 
     Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setGeometry(303, 5, 346, 260);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel1->setLineWidth(1);
@@ -34,6 +35,7 @@ Twall::Twall(QWidget* mainWindow, SortedListBox* mainList)
     Panel1->setPalette(panelColours);
     Panel1->setAutoFillBackground(true);
     Image1 = new QLabel(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(QRect(QPoint(1, 1), kPreviewSize));
     Image1->setScaledContents(true);
 

@@ -21,9 +21,6 @@ public:
     Twall(QWidget* mainWindow, SortedListBox* mainList);
     ~Twall() override;
 
-    QFrame* Panel1 = nullptr;
-    QLabel* Image1 = nullptr;   // the preview, 344 x 258 inside Panel1
-
     void FormCreate();
     void FileListBox1Click();   // the disk list's selection changed
     void FileListBox2Click();   // the chosen list's selection changed
@@ -38,6 +35,9 @@ signals:
     void previewShown(const QString& path);
 
 private:
+    QFrame* Panel1 = nullptr;
+    QLabel* Image1 = nullptr;   // the preview, 344 x 258 inside Panel1
+
     void preview(const std::string& path);
     void showPicture(const std::string& path, const QImage& picture);
 

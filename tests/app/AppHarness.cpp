@@ -1,4 +1,6 @@
 #include "AppHarness.h"
+#include "editors/SortedListBox.h"
+#include "support/Controls.h"
 
 #include <QTest>
 
@@ -6,6 +8,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 
@@ -47,8 +51,8 @@ TForm1& AppHarness::start(const QStringList& arguments)
 {
     services.arguments = arguments;
     form = std::make_unique<TForm1>(services);
-    wall = std::make_unique<Twall>(form.get(), form->FileListBox1);
-    screensaver = std::make_unique<Tscreensaver>(form.get(), form->FileListBox2);
+    wall = std::make_unique<Twall>(form.get(), control<SortedListBox>(*form, "FileListBox1"));
+    screensaver = std::make_unique<Tscreensaver>(form.get(), control<SortedListBox>(*form, "FileListBox2"));
     wall->setPartner(screensaver.get());
     screensaver->setPartner(wall.get());
     form->setEditors(wall.get(), screensaver.get());

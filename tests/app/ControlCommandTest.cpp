@@ -11,14 +11,18 @@
 #include "project/ProjectCommands.h"
 #include "rotation/Control.h"
 #include "rotation/Schedule.h"
+#include "support/Controls.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -45,34 +49,38 @@ TEST(ControlCommand, NextPauseAndResumeFromALaterCopy)
     state.wallpaper.texts = {"2", "2", "2"};
     state.screensaver.enabled = {false, true, false};
     state.screensaver.texts = {"2", "2", "2"};
+    control<SortedListBox>(form, "FileListBox1")->setLines(state.wallpapers);
+    control<QRadioButton>(form, "RadioButton2")->setChecked(true);
+    control<QLineEdit>(form, "Edit1")->setEnabled(false);
+    control<QLineEdit>(form, "Edit2")->setEnabled(true);
+    control<QLineEdit>(form, "Edit3")->setEnabled(false);
+    control<QLineEdit>(form, "Edit2")->setText(QStringLiteral("2"));
+    // Saved from the window (which makes it the current project), then given
+    // a running schedule.
+    dialogs::setNextFileName(QString::fromStdString(project));
+    form.myImage_sClick();
+    ASSERT_EQ(form.currentProjectFile(), project);
     const LocalTime saved = app.clock.now();
     saveAndRunProject(project, state, [&](Unit unit, std::int32_t n) { return nextDue(unit, n, saved); },
                       stampNumberText(saved));
-    form.FileListBox1->setLines(state.wallpapers);
-    form.RadioButton2->setChecked(true);
-    form.Edit1->setEnabled(false);
-    form.Edit2->setEnabled(true);
-    form.Edit3->setEnabled(false);
-    form.Edit2->setText(QStringLiteral("2"));
-    form.SaveDialog1.fileName = QString::fromStdString(project);
 
     const TForm1::ControlReply next = form.controlCommand(ControlCommand::Next);
     EXPECT_EQ(next.status, 0) << next.text;
     EXPECT_EQ(wallpaper.shown, std::vector<std::string>{"/p/a.bmp"});
     EXPECT_EQ(ProfileFile(project).read("counttime", "sw_no"), "1");
-    EXPECT_FALSE(form.Timer1.isActive()) << "a change asked for starts no rotation";
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive()) << "a change asked for starts no rotation";
 
     form.goToTray(QStringLiteral("plimbury 2.1"));
     EXPECT_EQ(form.controlCommand(ControlCommand::Pause).status, 0);
     EXPECT_TRUE(form.paused());
     EXPECT_TRUE(rotationPaused(*app.store));
-    EXPECT_EQ(form.m_tray->tip(), QStringLiteral("plimbury 2.1 (paused)"));
+    EXPECT_EQ(control<TrayIcon>(form)->tip(), QStringLiteral("plimbury 2.1 (paused)"));
     EXPECT_EQ(form.controlCommand(ControlCommand::Resume).status, 0);
     EXPECT_FALSE(rotationPaused(*app.store));
-    EXPECT_EQ(form.m_tray->tip(), QStringLiteral("plimbury 2.1"));
+    EXPECT_EQ(control<TrayIcon>(form)->tip(), QStringLiteral("plimbury 2.1"));
 
     // A picture that cannot be shown: the text comes back, no message box.
-    form.FileListBox1->setLines({"/p/broken.jpg"});
+    control<SortedListBox>(form, "FileListBox1")->setLines({"/p/broken.jpg"});
     const TForm1::ControlReply broken = form.controlCommand(ControlCommand::Next);
     EXPECT_EQ(broken.status, 1);
     EXPECT_NE(broken.text.find("/p/broken.jpg"), std::string::npos) << broken.text;

@@ -9,12 +9,18 @@
 #include "platform/ProfileFile.h"
 #include "project/ProjectCommands.h"
 #include "rotation/Schedule.h"
+#include "support/Controls.h"
+
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <vector>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -48,6 +54,11 @@ struct Case {
     seconds sleep;
 };
 
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class LongSleep : public testing::TestWithParam<Case> {};
 
 TEST_P(LongSleep, OneChangePerChannelThenTheIntervalAgain)
@@ -73,8 +84,8 @@ TEST_P(LongSleep, OneChangePerChannelThenTheIntervalAgain)
     app.markLaterRun(project);
     TForm1& form = app.start();
     form.Timer7Timer();   // resumes the project into the window
-    form.Timer1.stop();
-    form.Timer2.stop();
+    control<QTimer>(form, "Timer1")->stop();
+    control<QTimer>(form, "Timer2")->stop();
 
     // Changes of both channels over `ticks` turns each, a second apart.
     const auto run = [&](int ticks) {

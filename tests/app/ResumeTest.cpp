@@ -3,12 +3,16 @@
 #include "AppHarness.h"
 
 #include "editors/SortedListBox.h"
+#include "support/Controls.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -24,21 +28,21 @@ protected:
         writeFile(path, text);
         app.markLaterRun(path);
         TForm1& form = app.start();
-        EXPECT_TRUE(form.Timer7.isActive());
+        EXPECT_TRUE(control<QTimer>(form, "Timer7")->isActive());
         return form;
     }
 
     // What the four lists hold: main wallpapers, Twall's copy, main screen savers, Tscreensaver's copy.
     std::array<Lines, 4> lists() const
     {
-        return {app.form->FileListBox1->lines(), app.wall->FileListBox2->lines(), app.form->FileListBox2->lines(),
-                app.screensaver->FileListBox2->lines()};
+        return {control<SortedListBox>(*app.form, "FileListBox1")->lines(), control<SortedListBox>(*app.wall, "FileListBox2")->lines(), control<SortedListBox>(*app.form, "FileListBox2")->lines(),
+                control<SortedListBox>(*app.screensaver, "FileListBox2")->lines()};
     }
 
     void fillLists()
     {
-        for (SortedListBox* list : {app.form->FileListBox1, app.wall->FileListBox2, app.form->FileListBox2,
-                                    app.screensaver->FileListBox2})
+        for (SortedListBox* list : {control<SortedListBox>(*app.form, "FileListBox1"), control<SortedListBox>(*app.wall, "FileListBox2"), control<SortedListBox>(*app.form, "FileListBox2"),
+                                    control<SortedListBox>(*app.screensaver, "FileListBox2")})
             list->setLines({"/old/line"});
     }
 
@@ -63,23 +67,23 @@ TEST_F(Resume, LoadsBothListsSortedIntoWindowAndEditorsAndStartsTheRotation)
     const Lines savers{"/savers/glmatrix"};
     EXPECT_EQ(lists(), (std::array<Lines, 4>{walls, walls, savers, savers}));
 
-    EXPECT_TRUE(form.RadioButton2->isChecked());
-    EXPECT_FALSE(form.Edit1->isEnabled());
-    EXPECT_TRUE(form.Edit2->isEnabled());
-    EXPECT_FALSE(form.Edit3->isEnabled());
-    EXPECT_EQ(form.Edit2->text(), QStringLiteral("5"));
-    EXPECT_TRUE(form.RadioButton6->isChecked());
-    EXPECT_EQ(form.Edit6->text(), QStringLiteral("12"));
-    EXPECT_FALSE(form.Edit4->isEnabled());
-    EXPECT_FALSE(form.Edit5->isEnabled());
+    EXPECT_TRUE(control<QRadioButton>(form, "RadioButton2")->isChecked());
+    EXPECT_FALSE(control<QLineEdit>(form, "Edit1")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(form, "Edit2")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(form, "Edit3")->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(form, "Edit2")->text(), QStringLiteral("5"));
+    EXPECT_TRUE(control<QRadioButton>(form, "RadioButton6")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(form, "Edit6")->text(), QStringLiteral("12"));
+    EXPECT_FALSE(control<QLineEdit>(form, "Edit4")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(form, "Edit5")->isEnabled());
 
-    EXPECT_FALSE(form.Timer7.isActive());
-    EXPECT_TRUE(form.Timer1.isActive());
-    EXPECT_TRUE(form.Timer2.isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer2")->isActive());
     EXPECT_EQ(form.currentProjectFile(), app.dir.file("show.lmv"));
     EXPECT_TRUE(dialogs::takeShown().empty());
-    form.Timer1.stop();
-    form.Timer2.stop();
+    control<QTimer>(form, "Timer1")->stop();
+    control<QTimer>(form, "Timer2")->stop();
 }
 
 TEST_F(Resume, CountedEntriesThatAreMissingBecomeEmptyLines)
@@ -87,9 +91,9 @@ TEST_F(Resume, CountedEntriesThatAreMissingBecomeEmptyLines)
     TForm1& form = startWith("[countitem]\nswcount=3\nsscount=0\n[switem]\nsw0=/b.jpg\nsw1=/a.jpg\n");
     tick(form, &TForm1::Timer7Timer);
     const Lines expected{"", "/a.jpg", "/b.jpg"};
-    EXPECT_EQ(form.FileListBox1->lines(), expected);
-    EXPECT_EQ(app.wall->FileListBox2->lines(), expected);
-    EXPECT_TRUE(form.Timer1.isActive());
+    EXPECT_EQ(control<SortedListBox>(form, "FileListBox1")->lines(), expected);
+    EXPECT_EQ(control<SortedListBox>(*app.wall, "FileListBox2")->lines(), expected);
+    EXPECT_TRUE(control<QTimer>(form, "Timer1")->isActive());
 }
 
 TEST_F(Resume, NegativeCountsLoadNothingButStillStartTheRotation)
@@ -98,8 +102,8 @@ TEST_F(Resume, NegativeCountsLoadNothingButStillStartTheRotation)
     fillLists();
     tick(form, &TForm1::Timer7Timer);
     EXPECT_EQ(lists(), (std::array<Lines, 4>{}));
-    EXPECT_TRUE(form.Timer1.isActive());
-    EXPECT_TRUE(form.Timer2.isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer2")->isActive());
 }
 
 // Unit words are compared exactly; an unknown one leaves its group as it was
@@ -109,15 +113,15 @@ TEST_F(Resume, UnknownUnitWordsLeaveTheirGroupAlone)
     TForm1& form = startWith("[countitem]\nswcount=0\nsscount=0\n"
                              "[counttime]\nswtime=Hour\nswrefreshtime=5\nsstime=minute\nssrefreshtime=abc\n");
     tick(form, &TForm1::Timer7Timer);
-    for (QRadioButton* r : {form.RadioButton1, form.RadioButton2, form.RadioButton3})
+    for (QRadioButton* r : {control<QRadioButton>(form, "RadioButton1"), control<QRadioButton>(form, "RadioButton2"), control<QRadioButton>(form, "RadioButton3")})
         EXPECT_FALSE(r->isChecked());
-    for (QLineEdit* e : {form.Edit1, form.Edit2, form.Edit3}) {
+    for (QLineEdit* e : {control<QLineEdit>(form, "Edit1"), control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3")}) {
         EXPECT_TRUE(e->isEnabled());
         EXPECT_EQ(e->text(), QStringLiteral("0"));
     }
-    EXPECT_TRUE(form.RadioButton4->isChecked());
-    EXPECT_EQ(form.Edit4->text(), QStringLiteral("abc")) << "shown as written, not checked here";
-    EXPECT_FALSE(form.Edit5->isEnabled());
+    EXPECT_TRUE(control<QRadioButton>(form, "RadioButton4")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(form, "Edit4")->text(), QStringLiteral("abc")) << "shown as written, not checked here";
+    EXPECT_FALSE(control<QLineEdit>(form, "Edit5")->isEnabled());
     EXPECT_TRUE(dialogs::takeShown().empty());
 }
 
@@ -133,9 +137,9 @@ TEST_F(Resume, AMissingProjectEmptiesTheListsReportsOnceAndLeavesTheRotationOff)
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].isError);
     EXPECT_EQ(shown[0].text, "'' is not a valid integer value.");
-    EXPECT_FALSE(form.Timer7.isActive());
-    EXPECT_FALSE(form.Timer1.isActive());
-    EXPECT_FALSE(form.Timer2.isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer2")->isActive());
 }
 
 TEST_F(Resume, ABadCountStopsBeforeAnyIntervalChanges)
@@ -143,9 +147,9 @@ TEST_F(Resume, ABadCountStopsBeforeAnyIntervalChanges)
     TForm1& form = startWith("[countitem]\nswcount=2\nsscount=2b\n[switem]\nsw0=/a.jpg\n"
                              "[counttime]\nswtime=day\nswrefreshtime=3\n");
     tick(form, &TForm1::Timer7Timer);
-    EXPECT_TRUE(form.FileListBox1->lines().empty());
-    EXPECT_FALSE(form.RadioButton3->isChecked());
-    EXPECT_TRUE(form.Edit1->isEnabled());
+    EXPECT_TRUE(control<SortedListBox>(form, "FileListBox1")->lines().empty());
+    EXPECT_FALSE(control<QRadioButton>(form, "RadioButton3")->isChecked());
+    EXPECT_TRUE(control<QLineEdit>(form, "Edit1")->isEnabled());
     const auto shown = dialogs::takeShown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "'2b' is not a valid integer value.");
@@ -156,22 +160,22 @@ TEST_F(Resume, WithoutASelectedProjectTheListsAreEmptiedAndNothingRuns)
     app.markLaterRun("");
     TForm1& form = app.start();
     fillLists();
-    ASSERT_TRUE(form.Timer6.isActive());
+    ASSERT_TRUE(control<QTimer>(form, "Timer6")->isActive());
     tick(form, &TForm1::Timer6Timer);
     EXPECT_EQ(lists(), (std::array<Lines, 4>{}));
-    EXPECT_FALSE(form.Timer6.isActive());
-    EXPECT_FALSE(form.Timer1.isActive());
-    EXPECT_FALSE(form.Timer2.isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer6")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer2")->isActive());
 }
 
 // The one-shot timer really fires by itself, about a second after start.
 TEST_F(Resume, TheStartUpTimerFiresOnItsOwn)
 {
     TForm1& form = startWith("[countitem]\nswcount=1\nsscount=0\n[switem]\nsw0=/a.jpg\n");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.Timer7.isActive(); }, 5000));
-    form.Timer1.stop();
-    form.Timer2.stop();
-    EXPECT_EQ(form.FileListBox1->lines(), Lines{"/a.jpg"});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !control<QTimer>(form, "Timer7")->isActive(); }, 5000));
+    control<QTimer>(form, "Timer1")->stop();
+    control<QTimer>(form, "Timer2")->stop();
+    EXPECT_EQ(control<SortedListBox>(form, "FileListBox1")->lines(), Lines{"/a.jpg"});
 }
 
 } // namespace

@@ -5,9 +5,10 @@
 
 #include "app/TmyImage.h"
 #include "editors/SortedListBox.h"
+#include "support/Controls.h"
 
-#include <QGroupBox>
 #include <QCursor>
+#include <QGroupBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -59,14 +62,14 @@ TEST_F(Skin, EachPairLightsUnderThePointerAndGoesOutWhenItLeaves)
         const char* hint;
     };
     const Pair pairs[] = {
-        {form->myImage_nb, form->myImage_n, "Creat  a  new  project"},
-        {form->myImage_ob, form->myImage_o, "Open  a  exit  project"},
-        {form->myImage_sb, form->myImage_s, "Save project"},
-        {form->myImage_faqb, form->myImage_faq, "Help!!!"},
-        {form->myImage_done, form->myImage_donet, "Save  and  Run"},
-        {form->myImage_exit, form->myImage_exitt, "Abandon  and  Exit"},
-        {form->myImage_ww, form->myImage_wr, "setup wallpaper"},
-        {form->myImage_sw, form->myImage_sr, "setup screensaver"},
+        {control<TmyImage>(*form, "myImage_nb"), control<TmyImage>(*form, "myImage_n"), "Creat  a  new  project"},
+        {control<TmyImage>(*form, "myImage_ob"), control<TmyImage>(*form, "myImage_o"), "Open  a  exit  project"},
+        {control<TmyImage>(*form, "myImage_sb"), control<TmyImage>(*form, "myImage_s"), "Save project"},
+        {control<TmyImage>(*form, "myImage_faqb"), control<TmyImage>(*form, "myImage_faq"), "Help!!!"},
+        {control<TmyImage>(*form, "myImage_done"), control<TmyImage>(*form, "myImage_donet"), "Save  and  Run"},
+        {control<TmyImage>(*form, "myImage_exit"), control<TmyImage>(*form, "myImage_exitt"), "Abandon  and  Exit"},
+        {control<TmyImage>(*form, "myImage_ww"), control<TmyImage>(*form, "myImage_wr"), "setup wallpaper"},
+        {control<TmyImage>(*form, "myImage_sw"), control<TmyImage>(*form, "myImage_sr"), "setup screensaver"},
     };
     for (const Pair& p : pairs) {
         const std::string name = p.lit->objectName().toStdString();
@@ -93,21 +96,21 @@ TEST_F(Skin, TheHintShowsOnlyOnceLitEvenWhenAskedOfTheIdlePicture)
         QCoreApplication::sendEvent(control, &help);
         return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    EXPECT_EQ(askHint(form->myImage_faqb), QString());
-    pointTo(form->myImage_faqb);
-    EXPECT_EQ(askHint(form->myImage_faqb), QStringLiteral("Help!!!"));
+    EXPECT_EQ(askHint(control<TmyImage>(*form, "myImage_faqb")), QString());
+    pointTo(control<TmyImage>(*form, "myImage_faqb"));
+    EXPECT_EQ(askHint(control<TmyImage>(*form, "myImage_faqb")), QStringLiteral("Help!!!"));
     QToolTip::hideText();
 }
 
 TEST_F(Skin, MovingStraightFromOneButtonToAnotherPutsTheFirstOut)
 {
-    pointTo(form->myImage_nb);
-    ASSERT_TRUE(form->myImage_n->isVisible());
-    pointTo(form->myImage_ob);
-    EXPECT_FALSE(form->myImage_n->isVisible());
-    EXPECT_TRUE(form->myImage_o->isVisible());
+    pointTo(control<TmyImage>(*form, "myImage_nb"));
+    ASSERT_TRUE(control<TmyImage>(*form, "myImage_n")->isVisible());
+    pointTo(control<TmyImage>(*form, "myImage_ob"));
+    EXPECT_FALSE(control<TmyImage>(*form, "myImage_n")->isVisible());
+    EXPECT_TRUE(control<TmyImage>(*form, "myImage_o")->isVisible());
     pointTo(QPoint(-50, -50));   // out of the window
-    EXPECT_FALSE(form->myImage_o->isVisible());
+    EXPECT_FALSE(control<TmyImage>(*form, "myImage_o")->isVisible());
 }
 
 struct PageState {
@@ -116,8 +119,8 @@ struct PageState {
 
 PageState pageOf(const TForm1& f)
 {
-    return {f.GroupBox_scr->isVisible(), f.myImage_sel_scr->isVisible(), f.GroupBox_wall->isVisible(),
-            f.myImage_sel_wall->isVisible(), f.FileListBox1->isVisible(), f.FileListBox2->isVisible()};
+    return {control<QGroupBox>(f, "GroupBox_scr")->isVisible(), control<TmyImage>(f, "myImage_sel_scr")->isVisible(), control<QGroupBox>(f, "GroupBox_wall")->isVisible(),
+            control<TmyImage>(f, "myImage_sel_wall")->isVisible(), control<SortedListBox>(f, "FileListBox1")->isVisible(), control<SortedListBox>(f, "FileListBox2")->isVisible()};
 }
 
 void expectPage(const TForm1& f, bool screensaverPage)
@@ -134,21 +137,21 @@ void expectPage(const TForm1& f, bool screensaverPage)
 TEST_F(Skin, PageButtonsSwitchThePagesThroughTheirLitPicture)
 {
     expectPage(*form, false);
-    form->FileListBox1->setLines({"/p/a.jpg"});
-    form->Edit2->setText(QStringLiteral("7"));
+    control<SortedListBox>(*form, "FileListBox1")->setLines({"/p/a.jpg"});
+    control<QLineEdit>(*form, "Edit2")->setText(QStringLiteral("7"));
 
-    pointTo(form->myImage_sw);
-    clickAt(form->myImage_sw->geometry().center());
+    pointTo(control<TmyImage>(*form, "myImage_sw"));
+    clickAt(control<TmyImage>(*form, "myImage_sw")->geometry().center());
     expectPage(*form, true);
-    pointTo(form->myImage_sw);
-    clickAt(form->myImage_sw->geometry().center());   // the page already shown
+    pointTo(control<TmyImage>(*form, "myImage_sw"));
+    clickAt(control<TmyImage>(*form, "myImage_sw")->geometry().center());   // the page already shown
     expectPage(*form, true);
 
-    pointTo(form->myImage_ww);
-    clickAt(form->myImage_ww->geometry().center());
+    pointTo(control<TmyImage>(*form, "myImage_ww"));
+    clickAt(control<TmyImage>(*form, "myImage_ww")->geometry().center());
     expectPage(*form, false);
-    EXPECT_EQ(form->FileListBox1->lines(), std::vector<std::string>{"/p/a.jpg"});
-    EXPECT_EQ(form->Edit2->text(), QStringLiteral("7"));
+    EXPECT_EQ(control<SortedListBox>(*form, "FileListBox1")->lines(), std::vector<std::string>{"/p/a.jpg"});
+    EXPECT_EQ(control<QLineEdit>(*form, "Edit2")->text(), QStringLiteral("7"));
 }
 
 TEST_F(Skin, EditorButtonsOpenTheirEditorAndOnlyOneStaysOpen)
@@ -165,8 +168,8 @@ TEST_F(Skin, EditorButtonsOpenTheirEditorAndOnlyOneStaysOpen)
 TEST_F(Skin, AbandonAndExitClosesTheWindow)
 {
     QSignalSpy closed(form, &TForm1::closed);
-    pointTo(form->myImage_exit);
-    clickAt(form->myImage_exit->geometry().center());
+    pointTo(control<TmyImage>(*form, "myImage_exit"));
+    clickAt(control<TmyImage>(*form, "myImage_exit")->geometry().center());
     EXPECT_EQ(closed.count(), 1);
     EXPECT_FALSE(form->isVisible());
 }
@@ -175,7 +178,7 @@ TEST_F(Skin, OutsideTheRoundedRegionNoControlIsHit)
 {
     EXPECT_EQ(form->childAt(QPoint(84, 84)), nullptr);
     EXPECT_EQ(form->childAt(QPoint(770, 300)), nullptr);
-    EXPECT_EQ(form->childAt(QPoint(100, 300)), form->Image_bg);
+    EXPECT_EQ(form->childAt(QPoint(100, 300)), control<TmyImage>(*form, "Image_bg"));
 }
 
 // Each click leaves exactly its own row's edit box enabled in its group; the
@@ -187,16 +190,16 @@ TEST_F(Skin, RadioButtonsEnableOnlyTheirRow)
         std::array<bool, 6> enabled;
     };
     const Row rows[] = {
-        {form->RadioButton2, {false, true, false, true, true, true}},
-        {form->RadioButton3, {false, false, true, true, true, true}},
-        {form->RadioButton1, {true, false, false, true, true, true}},
-        {form->RadioButton5, {true, false, false, false, true, false}},
-        {form->RadioButton6, {true, false, false, false, false, true}},
-        {form->RadioButton4, {true, false, false, true, false, false}},
+        {control<QRadioButton>(*form, "RadioButton2"), {false, true, false, true, true, true}},
+        {control<QRadioButton>(*form, "RadioButton3"), {false, false, true, true, true, true}},
+        {control<QRadioButton>(*form, "RadioButton1"), {true, false, false, true, true, true}},
+        {control<QRadioButton>(*form, "RadioButton5"), {true, false, false, false, true, false}},
+        {control<QRadioButton>(*form, "RadioButton6"), {true, false, false, false, false, true}},
+        {control<QRadioButton>(*form, "RadioButton4"), {true, false, false, true, false, false}},
     };
-    QLineEdit* const edits[6] = {form->Edit1, form->Edit2, form->Edit3, form->Edit4, form->Edit5, form->Edit6};
+    QLineEdit* const edits[6] = {control<QLineEdit>(*form, "Edit1"), control<QLineEdit>(*form, "Edit2"), control<QLineEdit>(*form, "Edit3"), control<QLineEdit>(*form, "Edit4"), control<QLineEdit>(*form, "Edit5"), control<QLineEdit>(*form, "Edit6")};
     for (const Row& r : rows) {
-        if (r.radio == form->RadioButton5)
+        if (r.radio == control<QRadioButton>(*form, "RadioButton5"))
             form->myImage_srClick();   // each group is clicked on its own page
         QTest::mouseClick(r.radio, Qt::LeftButton);
         EXPECT_TRUE(r.radio->isChecked());
@@ -210,18 +213,18 @@ TEST_F(Skin, RadioButtonsEnableOnlyTheirRow)
 TEST_F(Skin, TheScreenSaverDayLabelActsAsItsRowButOnlyOnTheEdits)
 {
     form->myImage_srClick();
-    QTest::mouseClick(form->RadioButton4, Qt::LeftButton);
-    QTest::mouseClick(form->Label6, Qt::LeftButton);
-    EXPECT_TRUE(form->Edit6->isEnabled());
-    EXPECT_FALSE(form->Edit4->isEnabled());
-    EXPECT_FALSE(form->Edit5->isEnabled());
-    EXPECT_TRUE(form->RadioButton4->isChecked());
-    EXPECT_FALSE(form->RadioButton6->isChecked());
+    QTest::mouseClick(control<QRadioButton>(*form, "RadioButton4"), Qt::LeftButton);
+    QTest::mouseClick(control<QLabel>(*form, "Label6"), Qt::LeftButton);
+    EXPECT_TRUE(control<QLineEdit>(*form, "Edit6")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(*form, "Edit4")->isEnabled());
+    EXPECT_FALSE(control<QLineEdit>(*form, "Edit5")->isEnabled());
+    EXPECT_TRUE(control<QRadioButton>(*form, "RadioButton4")->isChecked());
+    EXPECT_FALSE(control<QRadioButton>(*form, "RadioButton6")->isChecked());
 
     // The wallpaper day label has no handler.
     form->myImage_wrClick();
-    QTest::mouseClick(form->Label3, Qt::LeftButton);
-    for (QLineEdit* e : {form->Edit1, form->Edit2, form->Edit3})
+    QTest::mouseClick(control<QLabel>(*form, "Label3"), Qt::LeftButton);
+    for (QLineEdit* e : {control<QLineEdit>(*form, "Edit1"), control<QLineEdit>(*form, "Edit2"), control<QLineEdit>(*form, "Edit3")})
         EXPECT_TRUE(e->isEnabled());
 }
 

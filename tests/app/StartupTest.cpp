@@ -3,17 +3,22 @@
 
 #include "AppHarness.h"
 
-#include "editors/Dialogs.h"
 #include "app/TmyImage.h"
+#include "editors/Dialogs.h"
 #include "editors/SortedListBox.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
+#include "support/Controls.h"
 
+#include <QAction>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -43,26 +48,26 @@ TEST_P(StartupBranches, ChoosesTimersFromStoreAndArguments)
         app.markLaterRun(c.selected);
     TForm1& form = app.start(c.arguments);
 
-    EXPECT_EQ(form.Timer3.isActive(), c.timer3);
-    EXPECT_EQ(form.Timer6.isActive(), c.timer6);
-    EXPECT_EQ(form.Timer7.isActive(), c.timer7);
-    EXPECT_EQ(form.m_selectedProject, c.run == Run::Later ? c.selected : "");
-    EXPECT_FALSE(form.Timer1.isActive());
-    EXPECT_FALSE(form.Timer2.isActive());
-    EXPECT_TRUE(form.m_wallpaperFirstTick);
-    EXPECT_TRUE(form.m_screensaverFirstTick);
+    EXPECT_EQ(control<QTimer>(form, "Timer3")->isActive(), c.timer3);
+    EXPECT_EQ(control<QTimer>(form, "Timer6")->isActive(), c.timer6);
+    EXPECT_EQ(control<QTimer>(form, "Timer7")->isActive(), c.timer7);
+    EXPECT_EQ(form.selectedProject(), c.run == Run::Later ? c.selected : "");
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer2")->isActive());
+    EXPECT_TRUE(form.wallpaperFirstTick());
+    EXPECT_TRUE(form.screensaverFirstTick());
 
     // The first run sets the minutes rows; a later run keeps the design state.
     const bool first = c.run == Run::First;
-    EXPECT_EQ(form.RadioButton1->isChecked(), first);
-    EXPECT_EQ(form.RadioButton4->isChecked(), first);
-    for (QRadioButton* r : {form.RadioButton2, form.RadioButton3, form.RadioButton5, form.RadioButton6})
+    EXPECT_EQ(control<QRadioButton>(form, "RadioButton1")->isChecked(), first);
+    EXPECT_EQ(control<QRadioButton>(form, "RadioButton4")->isChecked(), first);
+    for (QRadioButton* r : {control<QRadioButton>(form, "RadioButton2"), control<QRadioButton>(form, "RadioButton3"), control<QRadioButton>(form, "RadioButton5"), control<QRadioButton>(form, "RadioButton6")})
         EXPECT_FALSE(r->isChecked());
-    EXPECT_TRUE(form.Edit1->isEnabled());
-    EXPECT_TRUE(form.Edit4->isEnabled());
-    for (QLineEdit* e : {form.Edit2, form.Edit3, form.Edit5, form.Edit6})
+    EXPECT_TRUE(control<QLineEdit>(form, "Edit1")->isEnabled());
+    EXPECT_TRUE(control<QLineEdit>(form, "Edit4")->isEnabled());
+    for (QLineEdit* e : {control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3"), control<QLineEdit>(form, "Edit5"), control<QLineEdit>(form, "Edit6")})
         EXPECT_EQ(e->isEnabled(), !first) << e->objectName().toStdString();
-    for (QLineEdit* e : {form.Edit1, form.Edit2, form.Edit3, form.Edit4, form.Edit5, form.Edit6})
+    for (QLineEdit* e : {control<QLineEdit>(form, "Edit1"), control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3"), control<QLineEdit>(form, "Edit4"), control<QLineEdit>(form, "Edit5"), control<QLineEdit>(form, "Edit6")})
         EXPECT_EQ(e->text(), QStringLiteral("0"));
 }
 
@@ -100,18 +105,18 @@ TEST(Startup, WithoutAResumedProjectTheIntervalRowsGetTheFirstRunDefaults)
         dialogs::guarded(&form, [&] { (form.*c.timer)(); });
         dialogs::takeShown();
 
-        EXPECT_TRUE(form.RadioButton1->isChecked());
-        EXPECT_TRUE(form.RadioButton4->isChecked());
-        for (QLineEdit* e : {form.Edit2, form.Edit3, form.Edit5, form.Edit6})
+        EXPECT_TRUE(control<QRadioButton>(form, "RadioButton1")->isChecked());
+        EXPECT_TRUE(control<QRadioButton>(form, "RadioButton4")->isChecked());
+        for (QLineEdit* e : {control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3"), control<QLineEdit>(form, "Edit5"), control<QLineEdit>(form, "Edit6")})
             EXPECT_FALSE(e->isEnabled()) << e->objectName().toStdString();
 
-        form.FileListBox1->setLines({"/pics/a.jpg"});
-        form.FileListBox2->setLines({"/savers/a.scr"});
-        form.Edit1->setText("5");
-        form.Edit4->setText("5");
+        control<SortedListBox>(form, "FileListBox1")->setLines({"/pics/a.jpg"});
+        control<SortedListBox>(form, "FileListBox2")->setLines({"/savers/a.scr"});
+        control<QLineEdit>(form, "Edit1")->setText("5");
+        control<QLineEdit>(form, "Edit4")->setText("5");
         const std::string project = app.dir.file("show.lmv");
         dialogs::setNextFileName(QString::fromStdString(project));
-        form.myImage_donet->OnClick();
+        control<TmyImage>(form, "myImage_donet")->OnClick();
         const std::string saved = readFile(project);
         for (const char* line : {"swtime=minute\r\n", "swrefreshtime=5\r\n", "sstime=minute\r\n", "ssrefreshtime=5\r\n"})
             EXPECT_NE(saved.find(line), std::string::npos) << line << " not in\n" << saved;
@@ -145,10 +150,10 @@ TEST(Startup, DialogsStartInVidoZezivOfTheDataFolder)
     AppHarness app;
     TForm1& form = app.start();
     const QString expected = QString::fromStdString(app.dir.file("data") + "/VidoZeziv");
-    EXPECT_EQ(form.SaveDialog1.initialFolder, expected);
-    EXPECT_EQ(form.OpenDialog1.initialFolder, expected);
-    EXPECT_EQ(form.OpenDialog1.defaultSuffix, QStringLiteral("lmv"));
-    EXPECT_EQ(form.SaveDialog1.fileName, QString());
+    EXPECT_EQ(form.saveDialogSettings().initialFolder, expected);
+    EXPECT_EQ(form.openDialogSettings().initialFolder, expected);
+    EXPECT_EQ(form.openDialogSettings().defaultSuffix, QStringLiteral("lmv"));
+    EXPECT_EQ(form.saveDialogSettings().fileName, QString());
     EXPECT_EQ(form.currentProjectFile(), "");
 }
 
@@ -161,10 +166,10 @@ TEST(Startup, UnwritableStoreLeavesNothingBehind)
     app.useStore(makeFileStore(app.dir.file("blocker") + "/registry"));
     TForm1& form = app.start({"/TRAY"});
 
-    EXPECT_FALSE(form.Timer3.isActive());
-    EXPECT_FALSE(form.Timer6.isActive());
-    EXPECT_FALSE(form.Timer7.isActive());
-    EXPECT_TRUE(form.RadioButton1->isChecked());
+    EXPECT_FALSE(control<QTimer>(form, "Timer3")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer6")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
+    EXPECT_TRUE(control<QRadioButton>(form, "RadioButton1")->isChecked());
     EXPECT_FALSE(app.store->keyExists(Root::LocalMachine, kProgramKey));
     EXPECT_EQ(app.autostartEntry(), "");
     EXPECT_TRUE(dialogs::takeShown().empty());
@@ -182,10 +187,10 @@ TEST(Startup, ReadOnlyStoreHonoursTrayButResumesNothing)
     AppHarness app;
     app.useStore(std::make_unique<ReadOnlyStore>());
     TForm1& form = app.start({"/TRAY"});
-    EXPECT_TRUE(form.Timer3.isActive());
-    EXPECT_FALSE(form.Timer6.isActive());
-    EXPECT_FALSE(form.Timer7.isActive());
-    EXPECT_EQ(form.m_selectedProject, "");
+    EXPECT_TRUE(control<QTimer>(form, "Timer3")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer6")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
+    EXPECT_EQ(form.selectedProject(), "");
 }
 
 // A key that opens but refuses its values must not stop the program.
@@ -208,7 +213,7 @@ TEST(Startup, ValuesThatCannotBeStoredAreSkippedSilently)
     AppHarness app;
     app.useStore(std::make_unique<RefusingStore>());
     TForm1& form = app.start();
-    EXPECT_TRUE(form.Timer6.isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer6")->isActive());
     EXPECT_EQ(app.autostartEntry(), "");
     EXPECT_TRUE(dialogs::takeShown().empty());
 }
@@ -245,31 +250,31 @@ TEST(Window, ControlsStandWhereTheLayoutPutsThem)
         bool visible;
     };
     const Place places[] = {
-        {form.Image_bg, {71, 79, 700, 495}, true},
-        {form.myImage_nb, {370, 129, 45, 41}, true},     {form.myImage_n, {370, 129, 45, 41}, false},
-        {form.myImage_ob, {432, 129, 45, 41}, true},     {form.myImage_o, {432, 129, 45, 41}, false},
-        {form.myImage_sb, {496, 129, 45, 41}, true},     {form.myImage_s, {496, 129, 45, 41}, false},
-        {form.myImage_faqb, {559, 129, 45, 41}, true},   {form.myImage_faq, {559, 129, 45, 41}, false},
-        {form.myImage_done, {144, 440, 59, 64}, true},   {form.myImage_donet, {144, 440, 59, 64}, false},
-        {form.myImage_exit, {240, 440, 59, 64}, true},   {form.myImage_exitt, {240, 440, 59, 64}, false},
-        {form.myImage_ww, {138, 134, 39, 35}, true},     {form.myImage_wr, {138, 134, 39, 35}, false},
-        {form.myImage_sw, {279, 132, 39, 35}, true},     {form.myImage_sr, {279, 132, 39, 35}, false},
-        {form.myImage_sel_wall, {160, 200, 133, 38}, true},
-        {form.myImage_sel_scr, {160, 200, 133, 38}, false},
-        {form.FileListBox1, {357, 192, 377, 329}, true}, {form.FileListBox2, {357, 192, 377, 329}, false},
-        {form.GroupBox_wall, {112, 272, 233, 145}, true}, {form.GroupBox_scr, {112, 272, 233, 145}, false},
-        {form.Edit1, {104, 33, 49, 21}, true},           {form.Edit5, {104, 68, 49, 21}, true},
-        {form.Edit3, {104, 105, 49, 21}, true},          {form.RadioButton6, {8, 104, 89, 17}, true},
+        {control<TmyImage>(form, "Image_bg"), {71, 79, 700, 495}, true},
+        {control<TmyImage>(form, "myImage_nb"), {370, 129, 45, 41}, true},     {control<TmyImage>(form, "myImage_n"), {370, 129, 45, 41}, false},
+        {control<TmyImage>(form, "myImage_ob"), {432, 129, 45, 41}, true},     {control<TmyImage>(form, "myImage_o"), {432, 129, 45, 41}, false},
+        {control<TmyImage>(form, "myImage_sb"), {496, 129, 45, 41}, true},     {control<TmyImage>(form, "myImage_s"), {496, 129, 45, 41}, false},
+        {control<TmyImage>(form, "myImage_faqb"), {559, 129, 45, 41}, true},   {control<TmyImage>(form, "myImage_faq"), {559, 129, 45, 41}, false},
+        {control<TmyImage>(form, "myImage_done"), {144, 440, 59, 64}, true},   {control<TmyImage>(form, "myImage_donet"), {144, 440, 59, 64}, false},
+        {control<TmyImage>(form, "myImage_exit"), {240, 440, 59, 64}, true},   {control<TmyImage>(form, "myImage_exitt"), {240, 440, 59, 64}, false},
+        {control<TmyImage>(form, "myImage_ww"), {138, 134, 39, 35}, true},     {control<TmyImage>(form, "myImage_wr"), {138, 134, 39, 35}, false},
+        {control<TmyImage>(form, "myImage_sw"), {279, 132, 39, 35}, true},     {control<TmyImage>(form, "myImage_sr"), {279, 132, 39, 35}, false},
+        {control<TmyImage>(form, "myImage_sel_wall"), {160, 200, 133, 38}, true},
+        {control<TmyImage>(form, "myImage_sel_scr"), {160, 200, 133, 38}, false},
+        {control<SortedListBox>(form, "FileListBox1"), {357, 192, 377, 329}, true}, {control<SortedListBox>(form, "FileListBox2"), {357, 192, 377, 329}, false},
+        {control<QGroupBox>(form, "GroupBox_wall"), {112, 272, 233, 145}, true}, {control<QGroupBox>(form, "GroupBox_scr"), {112, 272, 233, 145}, false},
+        {control<QLineEdit>(form, "Edit1"), {104, 33, 49, 21}, true},           {control<QLineEdit>(form, "Edit5"), {104, 68, 49, 21}, true},
+        {control<QLineEdit>(form, "Edit3"), {104, 105, 49, 21}, true},          {control<QRadioButton>(form, "RadioButton6"), {8, 104, 89, 17}, true},
     };
     for (const Place& p : places) {
         const std::string name = p.control->objectName().toStdString();
         EXPECT_EQ(p.control->geometry(), p.rect) << name;
         EXPECT_EQ(p.control->isVisibleTo(p.control->parentWidget()), p.visible) << name;
     }
-    EXPECT_EQ(form.GroupBox_wall->title(), QStringLiteral("Setup  Wallpaper"));
-    EXPECT_EQ(form.GroupBox_scr->title(), QStringLiteral("Setup  Screensaver"));
-    EXPECT_EQ(form.Setup1->text(), QStringLiteral("Setup"));
-    EXPECT_EQ(form.Exit1->text(), QStringLiteral("Exit"));
+    EXPECT_EQ(control<QGroupBox>(form, "GroupBox_wall")->title(), QStringLiteral("Setup  Wallpaper"));
+    EXPECT_EQ(control<QGroupBox>(form, "GroupBox_scr")->title(), QStringLiteral("Setup  Screensaver"));
+    EXPECT_EQ(control<QAction>(form, "Setup1")->text(), QStringLiteral("Setup"));
+    EXPECT_EQ(control<QAction>(form, "Exit1")->text(), QStringLiteral("Exit"));
 }
 
 TEST(Window, ShowingItAgainStopsTheRotation)
@@ -277,13 +282,13 @@ TEST(Window, ShowingItAgainStopsTheRotation)
     AppHarness app;
     TForm1& form = app.start();
     app.showWindow();
-    form.Timer1.start();
-    form.Timer2.start();
+    control<QTimer>(form, "Timer1")->start();
+    control<QTimer>(form, "Timer2")->start();
     form.hide();
-    EXPECT_TRUE(form.Timer1.isActive());
+    EXPECT_TRUE(control<QTimer>(form, "Timer1")->isActive());
     form.show();
-    EXPECT_FALSE(form.Timer1.isActive());
-    EXPECT_FALSE(form.Timer2.isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
+    EXPECT_FALSE(control<QTimer>(form, "Timer2")->isActive());
 }
 
 } // namespace

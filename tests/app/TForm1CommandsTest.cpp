@@ -3,23 +3,27 @@
 
 #include "AppHarness.h"
 
-#include "editors/Dialogs.h"
 #include "app/TForm1.h"
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"
+#include "editors/Dialogs.h"
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Clock.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
+#include "support/Controls.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+using plimbury::test::control;
 
 using plimbury::test::readFile;
 
@@ -39,8 +43,8 @@ protected:
         m_app.services.clock = &m_clock;
         m_app.start();
         // The start-up timers are not under test.
-        form().Timer6.stop();
-        form().Timer7.stop();
+        control<QTimer>(form(), "Timer6")->stop();
+        control<QTimer>(form(), "Timer7")->stop();
         dialogs::takeShown();
     }
 
@@ -56,12 +60,12 @@ protected:
     // saver every 2 hours.
     void setUpExample()
     {
-        form().FileListBox1->setLines({"/pics/hills.bmp", "/pics/beach.jpg"});
-        form().FileListBox2->setLines({"/savers/stars.scr"});
-        form().RadioButton1->setChecked(true);
-        form().Edit1->setText("5");
-        form().RadioButton5->setChecked(true);
-        form().Edit5->setText("2");
+        control<SortedListBox>(form(), "FileListBox1")->setLines({"/pics/hills.bmp", "/pics/beach.jpg"});
+        control<SortedListBox>(form(), "FileListBox2")->setLines({"/savers/stars.scr"});
+        control<QRadioButton>(form(), "RadioButton1")->setChecked(true);
+        control<QLineEdit>(form(), "Edit1")->setText("5");
+        control<QRadioButton>(form(), "RadioButton5")->setChecked(true);
+        control<QLineEdit>(form(), "Edit5")->setText("2");
     }
 
     // True when the answer armed for the save dialog is still waiting: the
@@ -86,60 +90,60 @@ protected:
 TEST_F(TForm1Commands, SaveThenOpenShowsTheSameListsAndIntervals)
 {
     const std::string path = file("show.lmv");
-    form().FileListBox1->setLines({"/pics/b.jpg", "/pics/A.jpg", "/pics/c d.jpg"});
-    form().FileListBox2->setLines({"/savers/x.scr"});
-    form().RadioButton3->setChecked(true);
-    form().Edit3->setText("3");
-    form().RadioButton5->setChecked(true);
-    form().Edit5->setText("12");
-    click(form().myImage_s, path);
-    EXPECT_EQ(form().SaveDialog1.fileName.toStdString(), path);
+    control<SortedListBox>(form(), "FileListBox1")->setLines({"/pics/b.jpg", "/pics/A.jpg", "/pics/c d.jpg"});
+    control<SortedListBox>(form(), "FileListBox2")->setLines({"/savers/x.scr"});
+    control<QRadioButton>(form(), "RadioButton3")->setChecked(true);
+    control<QLineEdit>(form(), "Edit3")->setText("3");
+    control<QRadioButton>(form(), "RadioButton5")->setChecked(true);
+    control<QLineEdit>(form(), "Edit5")->setText("12");
+    click(control<TmyImage>(form(), "myImage_s"), path);
+    EXPECT_EQ(form().saveDialogSettings().fileName.toStdString(), path);
 
     // New empties the four lists and leaves the intervals alone.
-    wall().FileListBox2->setLines({"/pics/z.jpg"});
-    screensaver().FileListBox2->setLines({"/savers/z.scr"});
-    form().myImage_n->OnClick();
+    control<SortedListBox>(wall(), "FileListBox2")->setLines({"/pics/z.jpg"});
+    control<SortedListBox>(screensaver(), "FileListBox2")->setLines({"/savers/z.scr"});
+    control<TmyImage>(form(), "myImage_n")->OnClick();
     for (SortedListBox* list :
-         {form().FileListBox1, form().FileListBox2, wall().FileListBox2, screensaver().FileListBox2})
+         {control<SortedListBox>(form(), "FileListBox1"), control<SortedListBox>(form(), "FileListBox2"), control<SortedListBox>(wall(), "FileListBox2"), control<SortedListBox>(screensaver(), "FileListBox2")})
         EXPECT_EQ(list->lineCount(), 0u);
-    EXPECT_TRUE(form().RadioButton3->isChecked());
+    EXPECT_TRUE(control<QRadioButton>(form(), "RadioButton3")->isChecked());
 
-    form().RadioButton1->setChecked(true);
-    form().Edit1->setText("9");
-    form().RadioButton4->setChecked(true);
-    click(form().myImage_o, path);
+    control<QRadioButton>(form(), "RadioButton1")->setChecked(true);
+    control<QLineEdit>(form(), "Edit1")->setText("9");
+    control<QRadioButton>(form(), "RadioButton4")->setChecked(true);
+    click(control<TmyImage>(form(), "myImage_o"), path);
 
     const std::vector<std::string> pictures{"/pics/A.jpg", "/pics/b.jpg", "/pics/c d.jpg"};
-    EXPECT_EQ(form().FileListBox1->lines(), pictures);
-    EXPECT_EQ(wall().FileListBox2->lines(), pictures);
-    EXPECT_EQ(form().FileListBox2->lines(), std::vector<std::string>{"/savers/x.scr"});
-    EXPECT_EQ(screensaver().FileListBox2->lines(), std::vector<std::string>{"/savers/x.scr"});
-    EXPECT_TRUE(form().RadioButton3->isChecked());
-    EXPECT_TRUE(form().Edit3->isEnabled());
-    EXPECT_EQ(form().Edit3->text().toStdString(), "3");
-    EXPECT_FALSE(form().Edit1->isEnabled());
-    EXPECT_EQ(form().Edit1->text().toStdString(), "9");   // the other boxes keep their texts
-    EXPECT_TRUE(form().RadioButton5->isChecked());
-    EXPECT_EQ(form().Edit5->text().toStdString(), "12");
+    EXPECT_EQ(control<SortedListBox>(form(), "FileListBox1")->lines(), pictures);
+    EXPECT_EQ(control<SortedListBox>(wall(), "FileListBox2")->lines(), pictures);
+    EXPECT_EQ(control<SortedListBox>(form(), "FileListBox2")->lines(), std::vector<std::string>{"/savers/x.scr"});
+    EXPECT_EQ(control<SortedListBox>(screensaver(), "FileListBox2")->lines(), std::vector<std::string>{"/savers/x.scr"});
+    EXPECT_TRUE(control<QRadioButton>(form(), "RadioButton3")->isChecked());
+    EXPECT_TRUE(control<QLineEdit>(form(), "Edit3")->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(form(), "Edit3")->text().toStdString(), "3");
+    EXPECT_FALSE(control<QLineEdit>(form(), "Edit1")->isEnabled());
+    EXPECT_EQ(control<QLineEdit>(form(), "Edit1")->text().toStdString(), "9");   // the other boxes keep their texts
+    EXPECT_TRUE(control<QRadioButton>(form(), "RadioButton5")->isChecked());
+    EXPECT_EQ(control<QLineEdit>(form(), "Edit5")->text().toStdString(), "12");
     EXPECT_TRUE(dialogs::takeShown().empty());
 }
 
 TEST_F(TForm1Commands, OpenOfAFileThatIsNoProjectKeepsTheLists)
 {
-    form().FileListBox1->setLines({"/pics/unsaved.jpg"});
-    wall().FileListBox2->setLines({"/pics/unsaved.jpg"});
-    form().FileListBox2->setLines({"/savers/unsaved.scr"});
-    click(form().myImage_o, file("no such file.lmv"));
+    control<SortedListBox>(form(), "FileListBox1")->setLines({"/pics/unsaved.jpg"});
+    control<SortedListBox>(wall(), "FileListBox2")->setLines({"/pics/unsaved.jpg"});
+    control<SortedListBox>(form(), "FileListBox2")->setLines({"/savers/unsaved.scr"});
+    click(control<TmyImage>(form(), "myImage_o"), file("no such file.lmv"));
 
     const auto shown = dialogs::takeShown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_TRUE(shown[0].isError);
     EXPECT_EQ(shown[0].text, "'' is not a valid integer value.");
-    EXPECT_EQ(form().FileListBox1->lines(), std::vector<std::string>{"/pics/unsaved.jpg"});
-    EXPECT_EQ(wall().FileListBox2->lines(), std::vector<std::string>{"/pics/unsaved.jpg"});
-    EXPECT_EQ(form().FileListBox2->lines(), std::vector<std::string>{"/savers/unsaved.scr"});
+    EXPECT_EQ(control<SortedListBox>(form(), "FileListBox1")->lines(), std::vector<std::string>{"/pics/unsaved.jpg"});
+    EXPECT_EQ(control<SortedListBox>(wall(), "FileListBox2")->lines(), std::vector<std::string>{"/pics/unsaved.jpg"});
+    EXPECT_EQ(control<SortedListBox>(form(), "FileListBox2")->lines(), std::vector<std::string>{"/savers/unsaved.scr"});
     // Open never names the project that Save and Run and the rotation use.
-    EXPECT_TRUE(form().SaveDialog1.fileName.isEmpty());
+    EXPECT_TRUE(form().saveDialogSettings().fileName.isEmpty());
 }
 
 TEST_F(TForm1Commands, SaveAndRunWritesTheProjectStartsTheRotationAndGoesToTheTray)
@@ -147,7 +151,7 @@ TEST_F(TForm1Commands, SaveAndRunWritesTheProjectStartsTheRotationAndGoesToTheTr
     const std::string path = file("show.lmv");
     setUpExample();
     m_app.showWindow();
-    click(form().myImage_donet, path);
+    click(control<TmyImage>(form(), "myImage_donet"), path);
 
     EXPECT_TRUE(dialogs::takeShown().empty());
     const std::string crlf = "\r\n";
@@ -159,12 +163,12 @@ TEST_F(TForm1Commands, SaveAndRunWritesTheProjectStartsTheRotationAndGoesToTheTr
                                   "sw0=/pics/beach.jpg" + crlf + "sw1=/pics/hills.bmp" + crlf + "[ssitem]" + crlf +
                                   "ss0=/savers/stars.scr" + crlf);
     EXPECT_EQ(selectedProject(), path);
-    EXPECT_EQ(form().SaveDialog1.fileName.toStdString(), path);
+    EXPECT_EQ(form().saveDialogSettings().fileName.toStdString(), path);
     EXPECT_EQ(form().currentProjectFile(), path);
-    EXPECT_TRUE(form().Timer1.isActive());
-    EXPECT_TRUE(form().Timer2.isActive());
+    EXPECT_TRUE(control<QTimer>(form(), "Timer1")->isActive());
+    EXPECT_TRUE(control<QTimer>(form(), "Timer2")->isActive());
     EXPECT_TRUE(form().isHidden());
-    EXPECT_EQ(form().m_tray->tip().toStdString(), "plimbury 2.1");
+    EXPECT_EQ(control<TrayIcon>(form())->tip().toStdString(), "plimbury 2.1");
 }
 
 TEST_F(TForm1Commands, SaveAndRunRefusesBeforeTouchingAnything)
@@ -176,15 +180,15 @@ TEST_F(TForm1Commands, SaveAndRunRefusesBeforeTouchingAnything)
         std::string shown;
     };
     const Case cases[] = {
-        {"wallpaper boxes all 0", [](TForm1& f) { f.Edit1->setText("0"); f.Edit2->setText("0"); f.Edit3->setText("0"); },
+        {"wallpaper boxes all 0", [](TForm1& f) { control<QLineEdit>(f, "Edit1")->setText("0"); control<QLineEdit>(f, "Edit2")->setText("0"); control<QLineEdit>(f, "Edit3")->setText("0"); },
          false, plimbury::kFillInMessage},
         {"screen-saver boxes all 0",
-         [](TForm1& f) { f.Edit4->setText("0"); f.Edit5->setText("0"); f.Edit6->setText("0"); }, false,
+         [](TForm1& f) { control<QLineEdit>(f, "Edit4")->setText("0"); control<QLineEdit>(f, "Edit5")->setText("0"); control<QLineEdit>(f, "Edit6")->setText("0"); }, false,
          plimbury::kFillInMessage},
-        {"enabled box not a number", [](TForm1& f) { f.Edit5->setText("2h"); }, true,
+        {"enabled box not a number", [](TForm1& f) { control<QLineEdit>(f, "Edit5")->setText("2h"); }, true,
          "'2h' is not a valid integer value."},
-        {"enabled box empty", [](TForm1& f) { f.Edit1->setText(""); }, true, "'' is not a valid integer value."},
-        {"line break in a path", [](TForm1& f) { f.FileListBox1->addLine("/pics/two\nlines.jpg"); }, true,
+        {"enabled box empty", [](TForm1& f) { control<QLineEdit>(f, "Edit1")->setText(""); }, true, "'' is not a valid integer value."},
+        {"line break in a path", [](TForm1& f) { control<SortedListBox>(f, "FileListBox1")->addLine("/pics/two\nlines.jpg"); }, true,
          "'/pics/two\nlines.jpg' cannot be stored in a project file: it contains a line break."},
     };
     for (const auto& c : cases) {
@@ -193,9 +197,9 @@ TEST_F(TForm1Commands, SaveAndRunRefusesBeforeTouchingAnything)
         setUpExample();
         c.change(form());
         m_app.showWindow();
-        form().Timer1.start();   // a resumed rotation keeps running
-        form().Timer2.start();
-        click(form().myImage_donet, path);
+        control<QTimer>(form(), "Timer1")->start();   // a resumed rotation keeps running
+        control<QTimer>(form(), "Timer2")->start();
+        click(control<TmyImage>(form(), "myImage_donet"), path);
 
         const auto shown = dialogs::takeShown();
         ASSERT_EQ(shown.size(), 1u);
@@ -203,8 +207,8 @@ TEST_F(TForm1Commands, SaveAndRunRefusesBeforeTouchingAnything)
         EXPECT_EQ(shown[0].text, c.shown);
         EXPECT_FALSE(std::filesystem::exists(path));
         EXPECT_EQ(selectedProject(), "");
-        EXPECT_TRUE(form().Timer1.isActive());
-        EXPECT_TRUE(form().Timer2.isActive());
+        EXPECT_TRUE(control<QTimer>(form(), "Timer1")->isActive());
+        EXPECT_TRUE(control<QTimer>(form(), "Timer2")->isActive());
         EXPECT_TRUE(form().isVisible());
         EXPECT_TRUE(dialogWasNotRun(path));
     }
@@ -214,12 +218,12 @@ TEST_F(TForm1Commands, CancellingSaveAndRunLeavesTheRotationStopped)
 {
     setUpExample();
     m_app.showWindow();
-    form().Timer1.start();
-    form().Timer2.start();
-    click(form().myImage_donet, std::nullopt);
+    control<QTimer>(form(), "Timer1")->start();
+    control<QTimer>(form(), "Timer2")->start();
+    click(control<TmyImage>(form(), "myImage_donet"), std::nullopt);
     EXPECT_TRUE(dialogs::takeShown().empty());
-    EXPECT_FALSE(form().Timer1.isActive());
-    EXPECT_FALSE(form().Timer2.isActive());
+    EXPECT_FALSE(control<QTimer>(form(), "Timer1")->isActive());
+    EXPECT_FALSE(control<QTimer>(form(), "Timer2")->isActive());
     EXPECT_TRUE(form().isVisible());
     EXPECT_EQ(selectedProject(), "");
 }
@@ -228,8 +232,8 @@ TEST_F(TForm1Commands, SaveRefusesAPathWithALineBreak)
 {
     const std::string path = file("p.lmv");
     setUpExample();
-    form().FileListBox2->addLine("/savers/a\rb.scr");
-    click(form().myImage_s, path);
+    control<SortedListBox>(form(), "FileListBox2")->addLine("/savers/a\rb.scr");
+    click(control<TmyImage>(form(), "myImage_s"), path);
     const auto shown = dialogs::takeShown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].text, "'/savers/a\rb.scr' cannot be stored in a project file: it contains a line break.");
@@ -242,11 +246,11 @@ TEST_F(TForm1Commands, OpenPutsTheEntriesInTheListsOrder)
     const std::string path = file("by hand.lmv");
     plimbury::test::writeFile(path, "[countitem]\r\nswcount=2\r\nsscount=0\r\n"
                                     "[switem]\r\nsw0=C:\\B.jpg\r\nsw1=C:\\a.jpg\r\n");
-    click(form().myImage_o, path);
+    click(control<TmyImage>(form(), "myImage_o"), path);
     EXPECT_TRUE(dialogs::takeShown().empty());
     const std::vector<std::string> sorted{"C:\\a.jpg", "C:\\B.jpg"};
-    EXPECT_EQ(form().FileListBox1->lines(), sorted);
-    EXPECT_EQ(wall().FileListBox2->lines(), sorted);
+    EXPECT_EQ(control<SortedListBox>(form(), "FileListBox1")->lines(), sorted);
+    EXPECT_EQ(control<SortedListBox>(wall(), "FileListBox2")->lines(), sorted);
 }
 
 } // namespace

@@ -3,11 +3,15 @@
 #include "AppHarness.h"
 
 #include "app/TrayIcon.h"
+#include "support/Controls.h"
 
 #include <QAction>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+using plimbury::test::control;
 
 namespace plimbury::test {
 namespace {
@@ -26,19 +30,19 @@ protected:
 
 TEST_F(Tray, TrayStartHidesTheWindowBehindTheIcon)
 {
-    ASSERT_TRUE(form->Timer3.isActive());
+    ASSERT_TRUE(control<QTimer>(*form, "Timer3")->isActive());
     form->Timer3Timer();
     EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(form->m_tray->isPresent());
-    EXPECT_EQ(form->m_tray->tip(), QStringLiteral("Vertanox Plimbury 2.1"));
-    EXPECT_FALSE(form->Timer3.isActive());
+    EXPECT_TRUE(control<TrayIcon>(*form)->isPresent());
+    EXPECT_EQ(control<TrayIcon>(*form)->tip(), QStringLiteral("Vertanox Plimbury 2.1"));
+    EXPECT_FALSE(control<QTimer>(*form, "Timer3")->isActive());
 }
 
 TEST_F(Tray, SaveAndRunUsesItsOwnTip)
 {
     form->goToTray(QStringLiteral("plimbury 2.1"));
     EXPECT_FALSE(form->isVisible());
-    EXPECT_EQ(form->m_tray->tip(), QStringLiteral("plimbury 2.1"));
+    EXPECT_EQ(control<TrayIcon>(*form)->tip(), QStringLiteral("plimbury 2.1"));
 }
 
 // A left click and "Setup" both bring the window back, remove the icon and
@@ -46,18 +50,18 @@ TEST_F(Tray, SaveAndRunUsesItsOwnTip)
 TEST_F(Tray, LeftClickAndSetupShowTheWindowAndPauseTheRotation)
 {
     const std::function<void()> ways[] = {
-        [&] { emit form->m_tray->leftClicked(); },
-        [&] { form->Setup1->trigger(); },
+        [&] { emit control<TrayIcon>(*form)->leftClicked(); },
+        [&] { control<QAction>(*form, "Setup1")->trigger(); },
     };
     for (const auto& comeBack : ways) {
         form->goToTray(QStringLiteral("plimbury 2.1"));
-        form->Timer1.start();
-        form->Timer2.start();
+        control<QTimer>(*form, "Timer1")->start();
+        control<QTimer>(*form, "Timer2")->start();
         comeBack();
         EXPECT_TRUE(form->isVisible());
-        EXPECT_FALSE(form->m_tray->isPresent());
-        EXPECT_FALSE(form->Timer1.isActive());
-        EXPECT_FALSE(form->Timer2.isActive());
+        EXPECT_FALSE(control<TrayIcon>(*form)->isPresent());
+        EXPECT_FALSE(control<QTimer>(*form, "Timer1")->isActive());
+        EXPECT_FALSE(control<QTimer>(*form, "Timer2")->isActive());
     }
 }
 
@@ -65,9 +69,9 @@ TEST_F(Tray, ExitEndsTheProgramAndRemovesTheIcon)
 {
     form->Timer3Timer();
     QSignalSpy closed(form, &TForm1::closed);
-    form->Exit1->trigger();
+    control<QAction>(*form, "Exit1")->trigger();
     EXPECT_EQ(closed.count(), 1);
-    EXPECT_FALSE(form->m_tray->isPresent());
+    EXPECT_FALSE(control<TrayIcon>(*form)->isPresent());
 }
 
 } // namespace

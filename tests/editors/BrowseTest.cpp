@@ -7,6 +7,7 @@
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/System.h"
+#include "support/Controls.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+using plimbury::test::control;
 
 using plimbury::test::TempDir;
 using plimbury::test::writeFile;
@@ -129,7 +132,7 @@ struct Chain : ::testing::Test {
         std::filesystem::create_directory(dir.path() / "Beta");
         writeFile(dir.file("top.jpg"), "x");
         writeFile((dir.path() / "alpha" / "inner.bmp").string(), "x");
-        wall.DirectoryListBox1->setDirectory(qpath(dir.path()));
+        control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(qpath(dir.path()));
     }
 
     int rowOf(const QListWidget& list, const QString& text)
@@ -149,63 +152,63 @@ struct Chain : ::testing::Test {
 
 TEST_F(Chain, FolderListShowsWhereItIsThenUpThenSubfoldersSorted)
 {
-    const QStringList lines = shownLines(*wall.DirectoryListBox1);
+    const QStringList lines = shownLines(*control<DirectoryListBox>(wall, "DirectoryListBox1"));
     EXPECT_EQ(lines, (QStringList{QDir::toNativeSeparators(qpath(dir.path())), "..", "alpha", "Beta"}));
-    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"top.jpg"});
+    EXPECT_EQ(shownLines(*control<FileListBox>(wall, "FileListBox1")), QStringList{"top.jpg"});
 }
 
 TEST_F(Chain, EnterOpensAFolderAndTheDiskListFollows)
 {
-    auto* folders = wall.DirectoryListBox1;
+    auto* folders = control<DirectoryListBox>(wall, "DirectoryListBox1");
     folders->setCurrentRow(rowOf(*folders, "alpha"));
     EXPECT_EQ(folders->directory(), qpath(dir.path())) << "selecting alone does not open";
     pressEnter(folders);
     EXPECT_EQ(folders->directory(), qpath(dir.path() / "alpha"));
-    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"inner.bmp"});
+    EXPECT_EQ(shownLines(*control<FileListBox>(wall, "FileListBox1")), QStringList{"inner.bmp"});
 
     folders->setCurrentRow(rowOf(*folders, ".."));
     pressEnter(folders);
     EXPECT_EQ(folders->directory(), qpath(dir.path()));
-    EXPECT_EQ(shownLines(*wall.FileListBox1), QStringList{"top.jpg"});
+    EXPECT_EQ(shownLines(*control<FileListBox>(wall, "FileListBox1")), QStringList{"top.jpg"});
 }
 
 TEST_F(Chain, DoubleClickOpensAFolder)
 {
-    auto* folders = wall.DirectoryListBox1;
+    auto* folders = control<DirectoryListBox>(wall, "DirectoryListBox1");
     emit folders->itemDoubleClicked(folders->item(rowOf(*folders, "Beta")));
     EXPECT_EQ(folders->directory(), qpath(dir.path() / "Beta"));
-    EXPECT_EQ(wall.FileListBox1->count(), 0);
+    EXPECT_EQ(control<FileListBox>(wall, "FileListBox1")->count(), 0);
 }
 
 TEST_F(Chain, NoUpLineAtTheRoot)
 {
-    wall.DirectoryListBox1->setDirectory(QDir::rootPath());
-    EXPECT_EQ(rowOf(*wall.DirectoryListBox1, ".."), -1);
+    control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(QDir::rootPath());
+    EXPECT_EQ(rowOf(*control<DirectoryListBox>(wall, "DirectoryListBox1"), ".."), -1);
 }
 
 TEST_F(Chain, FolderThatVanishedFallsBackToTheNearestExistingOne)
 {
-    wall.DirectoryListBox1->setDirectory(qpath(dir.path() / "alpha" / "gone" / "too"));
-    EXPECT_EQ(wall.DirectoryListBox1->directory(), qpath(dir.path() / "alpha"));
+    control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(qpath(dir.path() / "alpha" / "gone" / "too"));
+    EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory(), qpath(dir.path() / "alpha"));
 }
 
 TEST_F(Chain, PickingADriveReturnsToItsLastFolder)
 {
-    auto* drives = wall.DriveComboBox1;
+    auto* drives = control<DriveComboBox>(wall, "DriveComboBox1");
     const QString driveOfDir = drives->drive();
     EXPECT_TRUE(DriveComboBox::isInside(qpath(dir.path()), driveOfDir)) << driveOfDir.toStdString();
 
     // Elsewhere on the system drive, then back to the temp folder's drive by picking it.
-    wall.DirectoryListBox1->setDirectory(QDir::rootPath());
+    control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(QDir::rootPath());
     EXPECT_EQ(drives->drive(), DriveComboBox::systemDrive());
     const int at = drives->findText(QDir::toNativeSeparators(driveOfDir), Qt::MatchExactly);
     ASSERT_GE(at, 0);
     drives->setCurrentIndex(at);
     emit drives->activated(at);
     if (driveOfDir != DriveComboBox::systemDrive())
-        EXPECT_EQ(wall.DirectoryListBox1->directory(), qpath(dir.path()));
+        EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory(), qpath(dir.path()));
     else
-        EXPECT_EQ(wall.DirectoryListBox1->directory(), QDir::rootPath()) << "the last folder of / is / now";
+        EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory(), QDir::rootPath()) << "the last folder of / is / now";
 }
 
 TEST(EditorStart, WallpaperEditorStartsAtTheCurrentFolderOnTheSystemDrive)
@@ -218,9 +221,9 @@ TEST(EditorStart, WallpaperEditorStartsAtTheCurrentFolderOnTheSystemDrive)
     Twall wall(&mainWindow, &mainList);
     QDir::setCurrent(before);
 
-    EXPECT_EQ(wall.DriveComboBox1->drive(), DriveComboBox::systemDrive());
+    EXPECT_EQ(control<DriveComboBox>(wall, "DriveComboBox1")->drive(), DriveComboBox::systemDrive());
     const bool onSystemDrive = QStorageInfo(qpath(dir.path())).rootPath() == DriveComboBox::systemDrive();
-    EXPECT_EQ(wall.DirectoryListBox1->directory(), onSystemDrive ? qpath(dir.path()) : DriveComboBox::systemDrive());
+    EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory(), onSystemDrive ? qpath(dir.path()) : DriveComboBox::systemDrive());
 }
 
 TEST(EditorStart, ScreenSaverEditorStartsAtTheSystemFolder)
@@ -231,8 +234,8 @@ TEST(EditorStart, ScreenSaverEditorStartsAtTheSystemFolder)
     const QString folder = QString::fromStdString(plimbury::systemScreenSaverFolder());
     if (!QFileInfo(folder).isDir())
         GTEST_SKIP() << "no screen-saver folder on this machine: " << folder.toStdString();
-    EXPECT_EQ(editor.DirectoryListBox1->directory(), QDir::cleanPath(folder));
-    EXPECT_EQ(editor.FileListBox1->directory(), editor.DirectoryListBox1->directory());
+    EXPECT_EQ(control<DirectoryListBox>(editor, "DirectoryListBox1")->directory(), QDir::cleanPath(folder));
+    EXPECT_EQ(control<FileListBox>(editor, "FileListBox1")->directory(), control<DirectoryListBox>(editor, "DirectoryListBox1")->directory());
 }
 
 } // namespace

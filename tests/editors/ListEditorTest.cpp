@@ -7,6 +7,7 @@
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
+#include "support/Controls.h"
 #include "support/TempDir.h"
 
 #include <QLabel>
@@ -18,6 +19,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using plimbury::test::control;
 
 using plimbury::test::TempDir;
 using plimbury::test::writeFile;
@@ -47,7 +50,7 @@ struct ListEditorTest : ::testing::Test {
     {
         for (const char* name : {"a", "B", "c"})
             writeFile(dir.file(name + std::string(EditorTraits<Editor>::kExtension)), "x");
-        editor->DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string()));
+        control<DirectoryListBox>(*editor, "DirectoryListBox1")->setDirectory(QString::fromStdString(dir.path().string()));
     }
 
     std::string path(const char* name) const { return dir.file(name + std::string(EditorTraits<Editor>::kExtension)); }
@@ -55,13 +58,13 @@ struct ListEditorTest : ::testing::Test {
     void add(const char* name)
     {
         const QString shown = QString::fromLatin1(name) + QString::fromLatin1(EditorTraits<Editor>::kExtension);
-        const auto found = editor->FileListBox1->findItems(shown, Qt::MatchExactly);
+        const auto found = control<FileListBox>(*editor, "FileListBox1")->findItems(shown, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << name;
-        editor->FileListBox1->setCurrentItem(found.front());
-        editor->BitBtn1->click();
+        control<FileListBox>(*editor, "FileListBox1")->setCurrentItem(found.front());
+        control<QPushButton>(*editor, "BitBtn1")->click();
     }
-    void selectChosen(int row) { editor->FileListBox2->setCurrentRow(row); }
-    QString count() const { return editor->Label1->text(); }
+    void selectChosen(int row) { control<SortedListBox>(*editor, "FileListBox2")->setCurrentRow(row); }
+    QString count() const { return control<QLabel>(*editor, "Label1")->text(); }
 };
 
 using Editors = ::testing::Types<Twall, Tscreensaver>;
@@ -73,25 +76,25 @@ TYPED_TEST(ListEditorTest, AddKeepsAlphabeticalOrderIgnoringCaseAndDuplicates)
     this->add("a");
     this->add("B");
     this->add("a");
-    EXPECT_EQ(this->editor->FileListBox2->lines(),
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lines(),
               (Lines{this->path("a"), this->path("a"), this->path("B"), this->path("c")}));
     EXPECT_EQ(this->count(), "4");
-    ASSERT_EQ(this->editor->FileListBox2->count(), 4);
-    EXPECT_EQ(this->editor->FileListBox2->item(2)->text().toStdString(), this->path("B"));
+    ASSERT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->count(), 4);
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->item(2)->text().toStdString(), this->path("B"));
 }
 
 TYPED_TEST(ListEditorTest, AddWithNothingPickedDoesNothing)
 {
-    this->editor->FileListBox1->clearSelection();
-    this->editor->BitBtn1->click();
-    EXPECT_EQ(this->editor->FileListBox2->lineCount(), 0u);
+    control<FileListBox>(*this->editor, "FileListBox1")->clearSelection();
+    control<QPushButton>(*this->editor, "BitBtn1")->click();
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lineCount(), 0u);
     EXPECT_EQ(this->count(), "0");
 
     // An empty folder picks nothing either.
     TempDir empty;
-    this->editor->DirectoryListBox1->setDirectory(QString::fromStdString(empty.path().string()));
-    this->editor->BitBtn1->click();
-    EXPECT_EQ(this->editor->FileListBox2->lineCount(), 0u);
+    control<DirectoryListBox>(*this->editor, "DirectoryListBox1")->setDirectory(QString::fromStdString(empty.path().string()));
+    control<QPushButton>(*this->editor, "BitBtn1")->click();
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lineCount(), 0u);
 }
 
 TYPED_TEST(ListEditorTest, DelRemovesTheSelectedLineAndLeavesNoneSelected)
@@ -100,26 +103,26 @@ TYPED_TEST(ListEditorTest, DelRemovesTheSelectedLineAndLeavesNoneSelected)
     this->add("B");
     this->add("c");
     this->selectChosen(1);
-    this->editor->BitBtn2->click();
-    EXPECT_EQ(this->editor->FileListBox2->lines(), (Lines{this->path("a"), this->path("c")}));
+    control<QPushButton>(*this->editor, "BitBtn2")->click();
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lines(), (Lines{this->path("a"), this->path("c")}));
     EXPECT_EQ(this->count(), "2");
-    EXPECT_EQ(this->editor->FileListBox2->selectedIndex(), -1);
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->selectedIndex(), -1);
 
     // No line is selected any more, so a second Del removes nothing.
-    this->editor->BitBtn2->click();
-    EXPECT_EQ(this->editor->FileListBox2->lineCount(), 2u);
+    control<QPushButton>(*this->editor, "BitBtn2")->click();
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lineCount(), 2u);
 }
 
 TYPED_TEST(ListEditorTest, CountLabelKeepsItsNumberOverARefillUntilTheNextDel)
 {
     this->add("a");
     // A project command refills the chosen list behind the label's back.
-    this->editor->FileListBox2->setLines({"/x/3.jpg", "/x/1.jpg", "/x/2.jpg"});
+    control<SortedListBox>(*this->editor, "FileListBox2")->setLines({"/x/3.jpg", "/x/1.jpg", "/x/2.jpg"});
     EXPECT_EQ(this->count(), "1");
-    this->editor->FileListBox2->clearSelection();
-    this->editor->BitBtn2->click();
+    control<SortedListBox>(*this->editor, "FileListBox2")->clearSelection();
+    control<QPushButton>(*this->editor, "BitBtn2")->click();
     EXPECT_EQ(this->count(), "3") << "Del rewrites the count even when it removes nothing";
-    EXPECT_EQ(this->editor->FileListBox2->lines(), (Lines{"/x/1.jpg", "/x/2.jpg", "/x/3.jpg"}));
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lines(), (Lines{"/x/1.jpg", "/x/2.jpg", "/x/3.jpg"}));
 }
 
 TYPED_TEST(ListEditorTest, OkHandsAnIndependentCopyToTheMainListAndHides)
@@ -129,7 +132,7 @@ TYPED_TEST(ListEditorTest, OkHandsAnIndependentCopyToTheMainListAndHides)
     this->editor->showEditor();
     this->add("c");
     this->add("a");
-    this->editor->BitBtn3->click();
+    control<QPushButton>(*this->editor, "BitBtn3")->click();
 
     EXPECT_EQ(this->mainList->lines(), (Lines{this->path("a"), this->path("c")}));
     EXPECT_FALSE(this->mainList->isHidden());
@@ -139,13 +142,13 @@ TYPED_TEST(ListEditorTest, OkHandsAnIndependentCopyToTheMainListAndHides)
     this->add("B");
     EXPECT_EQ(this->mainList->lineCount(), 2u);
     this->mainList->clearLines();
-    EXPECT_EQ(this->editor->FileListBox2->lineCount(), 3u);
+    EXPECT_EQ(control<SortedListBox>(*this->editor, "FileListBox2")->lineCount(), 3u);
 }
 
 TYPED_TEST(ListEditorTest, OkWithAnEmptyChosenListEmptiesTheMainList)
 {
     this->mainList->setLines({"/old/z.jpg", "/old/y.jpg"});
-    this->editor->BitBtn3->click();
+    control<QPushButton>(*this->editor, "BitBtn3")->click();
     EXPECT_EQ(this->mainList->lineCount(), 0u);
 }
 
@@ -180,12 +183,12 @@ TEST(EditorPair, ShowingOneHidesTheOtherWhichKeepsItsState)
     TempDir dir;
     writeFile(dir.file("p.jpg"), "x");
     wall.showEditor();
-    wall.DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string()));
+    control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(QString::fromStdString(dir.path().string()));
     // Keep the disk list's selection change from decoding: the file is no picture.
-    wall.FileListBox1->blockSignals(true);
-    wall.FileListBox1->setCurrentRow(0);
-    wall.FileListBox1->blockSignals(false);
-    wall.BitBtn1->click();
+    control<FileListBox>(wall, "FileListBox1")->blockSignals(true);
+    control<FileListBox>(wall, "FileListBox1")->setCurrentRow(0);
+    control<FileListBox>(wall, "FileListBox1")->blockSignals(false);
+    control<QPushButton>(wall, "BitBtn1")->click();
 
     screensaver.showEditor();
     EXPECT_FALSE(wall.isVisible());
@@ -194,9 +197,9 @@ TEST(EditorPair, ShowingOneHidesTheOtherWhichKeepsItsState)
 
     wall.showEditor();
     EXPECT_FALSE(screensaver.isVisible());
-    EXPECT_EQ(wall.FileListBox2->lines(), Lines{dir.file("p.jpg")});
-    EXPECT_EQ(wall.DirectoryListBox1->directory().toStdString(), dir.path().string());
-    EXPECT_EQ(wall.Label1->text(), "1");
+    EXPECT_EQ(control<SortedListBox>(wall, "FileListBox2")->lines(), Lines{dir.file("p.jpg")});
+    EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory().toStdString(), dir.path().string());
+    EXPECT_EQ(control<QLabel>(wall, "Label1")->text(), "1");
 }
 
 // The keyboard focus chain, from the first control that takes the Tab key.
@@ -216,13 +219,13 @@ TEST(EditorLayout, TabOrders)
     SortedListBox mainList;
     Twall wall(&mainWindow, &mainList);
     Tscreensaver screensaver(&mainWindow, &mainList);
-    const std::vector<QWidget*> wallOrder{wall.FileListBox2, wall.FileListBox1, wall.DriveComboBox1,
-                                          wall.DirectoryListBox1, wall.BitBtn3, wall.BitBtn2, wall.BitBtn1};
+    const std::vector<QWidget*> wallOrder{control<SortedListBox>(wall, "FileListBox2"), control<FileListBox>(wall, "FileListBox1"), control<DriveComboBox>(wall, "DriveComboBox1"),
+                                          control<DirectoryListBox>(wall, "DirectoryListBox1"), control<QPushButton>(wall, "BitBtn3"), control<QPushButton>(wall, "BitBtn2"), control<QPushButton>(wall, "BitBtn1")};
     EXPECT_EQ(tabChain(&wall, wallOrder.front(), wallOrder.size()), wallOrder);
-    const std::vector<QWidget*> saverOrder{screensaver.DriveComboBox1, screensaver.DirectoryListBox1,
-                                           screensaver.FileListBox1,   screensaver.BitBtn1,
-                                           screensaver.BitBtn2,        screensaver.BitBtn3,
-                                           screensaver.FileListBox2,   screensaver.BitBtn4};
+    const std::vector<QWidget*> saverOrder{control<DriveComboBox>(screensaver, "DriveComboBox1"), control<DirectoryListBox>(screensaver, "DirectoryListBox1"),
+                                           control<FileListBox>(screensaver, "FileListBox1"),   control<QPushButton>(screensaver, "BitBtn1"),
+                                           control<QPushButton>(screensaver, "BitBtn2"),        control<QPushButton>(screensaver, "BitBtn3"),
+                                           control<SortedListBox>(screensaver, "FileListBox2"),   control<QPushButton>(screensaver, "BitBtn4")};
     EXPECT_EQ(tabChain(&screensaver, saverOrder.front(), saverOrder.size()), saverOrder);
 }
 
@@ -232,12 +235,12 @@ TEST(EditorLayout, CountLabels)
     SortedListBox mainList;
     Twall wall(&mainWindow, &mainList);
     Tscreensaver screensaver(&mainWindow, &mainList);
-    EXPECT_EQ(wall.Label1->text(), "0");
-    EXPECT_EQ(screensaver.Label1->text(), "0");
-    EXPECT_TRUE(screensaver.Label1->isHidden());
+    EXPECT_EQ(control<QLabel>(wall, "Label1")->text(), "0");
+    EXPECT_EQ(control<QLabel>(screensaver, "Label1")->text(), "0");
+    EXPECT_TRUE(control<QLabel>(screensaver, "Label1")->isHidden());
     // The wallpaper editor's label sits under the disk list, which covers it.
-    EXPECT_TRUE(wall.FileListBox1->geometry().contains(wall.Label1->geometry()));
-    EXPECT_EQ(wall.childAt(wall.Label1->geometry().center()) != wall.Label1, true);
+    EXPECT_TRUE(control<FileListBox>(wall, "FileListBox1")->geometry().contains(control<QLabel>(wall, "Label1")->geometry()));
+    EXPECT_EQ(wall.childAt(control<QLabel>(wall, "Label1")->geometry().center()) != control<QLabel>(wall, "Label1"), true);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "editors/FileListBox.h"
 #include "editors/SortedListBox.h"
 #include "editors/Twall.h"
+#include "support/Controls.h"
 #include "support/TempDir.h"
 
 #include <QLabel>
@@ -25,6 +26,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+using plimbury::test::control;
+
 using namespace plimbury::test;
 
 namespace {
@@ -42,19 +45,19 @@ struct Preview : ::testing::Test {
         takeReportedErrors();
     }
 
-    void openFolder() { wall.DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string())); }
+    void openFolder() { control<DirectoryListBox>(wall, "DirectoryListBox1")->setDirectory(QString::fromStdString(dir.path().string())); }
 
     bool settle() { return waitUntil([this] { return !wall.previewBusy(); }); }
 
-    QColor shownColour() const { return wall.Image1->pixmap().toImage().pixelColor(172, 129); }
+    QColor shownColour() const { return control<QLabel>(wall, "Image1")->pixmap().toImage().pixelColor(172, 129); }
 
     // Shows `path` through the chosen list, as a line loaded from a project would be.
     void previewChosen(const std::string& path)
     {
-        wall.FileListBox2->addLine(path);
-        for (std::size_t i = 0; i < wall.FileListBox2->lineCount(); ++i)
-            if (wall.FileListBox2->line(i) == path)
-                wall.FileListBox2->setCurrentRow(static_cast<int>(i));
+        control<SortedListBox>(wall, "FileListBox2")->addLine(path);
+        for (std::size_t i = 0; i < control<SortedListBox>(wall, "FileListBox2")->lineCount(); ++i)
+            if (control<SortedListBox>(wall, "FileListBox2")->line(i) == path)
+                control<SortedListBox>(wall, "FileListBox2")->setCurrentRow(static_cast<int>(i));
         ASSERT_TRUE(settle());
     }
 };
@@ -65,18 +68,18 @@ TEST_F(Preview, DiskListSelectionShowsThePictureStretchedToTheWholeArea)
     writeBmp(dir.file("small.bmp"), 40, 90, QColor(20, 40, 220));
     openFolder();
 
-    wall.FileListBox1->setCurrentRow(1);   // wide.jpg
+    control<FileListBox>(wall, "FileListBox1")->setCurrentRow(1);   // wide.jpg
     ASSERT_TRUE(settle());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(wall.previewPath(), dir.file("wide.jpg"));
-    EXPECT_EQ(wall.Image1->pixmap().size(), QSize(344, 258));
+    EXPECT_EQ(control<QLabel>(wall, "Image1")->pixmap().size(), QSize(344, 258));
     EXPECT_TRUE(near(shownColour(), QColor(200, 30, 40))) << shownColour().name().toStdString();
-    EXPECT_EQ(wall.Image1->geometry(), QRect(1, 1, 344, 258));
+    EXPECT_EQ(control<QLabel>(wall, "Image1")->geometry(), QRect(1, 1, 344, 258));
 
-    wall.FileListBox1->setCurrentRow(0);   // small.bmp, stretched up
+    control<FileListBox>(wall, "FileListBox1")->setCurrentRow(0);   // small.bmp, stretched up
     ASSERT_TRUE(settle());
     EXPECT_EQ(wall.previewPath(), dir.file("small.bmp"));
-    EXPECT_EQ(wall.Image1->pixmap().size(), QSize(344, 258));
+    EXPECT_EQ(control<QLabel>(wall, "Image1")->pixmap().size(), QSize(344, 258));
     EXPECT_TRUE(near(shownColour(), QColor(20, 40, 220), 2));
     EXPECT_TRUE(takeReportedErrors().empty());
 }
@@ -120,11 +123,11 @@ TEST_F(Preview, OnlyTheNewestOfManyQuickSelectionsIsShown)
     for (int i = 0; i < pictures; ++i)
         writeJpeg(dir.file("p" + std::to_string(100 + i) + ".jpg"), 640, 480, QColor(i * 10, 255 - i * 10, 128));
     openFolder();
-    ASSERT_EQ(wall.FileListBox1->count(), pictures);
+    ASSERT_EQ(control<FileListBox>(wall, "FileListBox1")->count(), pictures);
 
     // As an arrow key held down would: no event is handled between the moves.
     for (int row = 0; row < pictures; ++row)
-        wall.FileListBox1->setCurrentRow(row);
+        control<FileListBox>(wall, "FileListBox1")->setCurrentRow(row);
     ASSERT_TRUE(settle());
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown.front().toStdString(), dir.file("p123.jpg"));
@@ -136,10 +139,10 @@ TEST_F(Preview, StaleFailuresAreNotReported)
 {
     writeFile(dir.file("bad.jpg"), "not a picture");
     writeBmp(dir.file("good.bmp"), 8, 8, QColor(0, 0, 255));
-    wall.FileListBox2->addLine(dir.file("bad.jpg"));
-    wall.FileListBox2->addLine(dir.file("good.bmp"));
-    wall.FileListBox2->setCurrentRow(0);
-    wall.FileListBox2->setCurrentRow(1);
+    control<SortedListBox>(wall, "FileListBox2")->addLine(dir.file("bad.jpg"));
+    control<SortedListBox>(wall, "FileListBox2")->addLine(dir.file("good.bmp"));
+    control<SortedListBox>(wall, "FileListBox2")->setCurrentRow(0);
+    control<SortedListBox>(wall, "FileListBox2")->setCurrentRow(1);
     ASSERT_TRUE(settle());
     EXPECT_TRUE(takeReportedErrors().empty());
     EXPECT_EQ(wall.previewPath(), dir.file("good.bmp"));
@@ -152,7 +155,7 @@ TEST_F(Preview, DelDoesNotChangeThePreview)
     previewChosen(dir.file("b.bmp"));
     previewChosen(dir.file("a.bmp"));
     ASSERT_EQ(shown.size(), 2u);
-    wall.BitBtn2->click();   // removes a.bmp; b.bmp must not become the selection
+    control<QPushButton>(wall, "BitBtn2")->click();   // removes a.bmp; b.bmp must not become the selection
     ASSERT_TRUE(settle());
     EXPECT_EQ(shown.size(), 2u);
     EXPECT_EQ(wall.previewPath(), dir.file("a.bmp"));
@@ -166,8 +169,8 @@ TEST(PreviewLifetime, ClosingWhileADecodeRunsIsSafe)
     SortedListBox mainList;
     for (int i = 0; i < 3; ++i) {
         Twall wall(&mainWindow, &mainList);
-        wall.FileListBox2->addLine(dir.file("big.jpg"));
-        wall.FileListBox2->setCurrentRow(0);
+        control<SortedListBox>(wall, "FileListBox2")->addLine(dir.file("big.jpg"));
+        control<SortedListBox>(wall, "FileListBox2")->setCurrentRow(0);
     }
     // Results posted to the windows that are gone must not arrive anywhere.
     waitUntil([] { return false; }, 100);

@@ -8,6 +8,7 @@
 #include "editors/FileListBox.h"
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
+#include "support/Controls.h"
 #include "support/TempDir.h"
 
 #include <QPushButton>
@@ -18,6 +19,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+using plimbury::test::control;
 
 using namespace plimbury::test;
 
@@ -59,33 +62,33 @@ struct TestRun : ::testing::Test {
         };
         Tscreensaver::setTestRunMeans(means);
         writeFile(dir.file("one.scr"), "");
-        editor.DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string()));
+        control<DirectoryListBox>(editor, "DirectoryListBox1")->setDirectory(QString::fromStdString(dir.path().string()));
     }
     void TearDown() override { Tscreensaver::setTestRunMeans(std::nullopt); }
 };
 
 TEST_F(TestRun, StartsThePickedFile)
 {
-    editor.FileListBox1->setCurrentRow(0);
-    editor.BitBtn4->click();
+    control<FileListBox>(editor, "FileListBox1")->setCurrentRow(0);
+    control<QPushButton>(editor, "BitBtn4")->click();
     EXPECT_EQ(started, (std::vector<Started>{{dir.file("one.scr"), kTestRunArguments}}));
     EXPECT_TRUE(commands.empty());
 }
 
 TEST_F(TestRun, UsesTheDiskListNotTheChosenList)
 {
-    editor.FileListBox2->addLine("/elsewhere/chosen.scr");
-    editor.FileListBox2->setCurrentRow(0);
-    editor.FileListBox1->clearSelection();
-    editor.BitBtn4->click();
+    control<SortedListBox>(editor, "FileListBox2")->addLine("/elsewhere/chosen.scr");
+    control<SortedListBox>(editor, "FileListBox2")->setCurrentRow(0);
+    control<FileListBox>(editor, "FileListBox1")->clearSelection();
+    control<QPushButton>(editor, "BitBtn4")->click();
     EXPECT_TRUE(started.empty());
 }
 
 TEST_F(TestRun, AFailedStartIsReportedOnlyAwayFromWindows)
 {
     startWorks = false;
-    editor.FileListBox1->setCurrentRow(0);
-    editor.BitBtn4->click();
+    control<FileListBox>(editor, "FileListBox1")->setCurrentRow(0);
+    control<QPushButton>(editor, "BitBtn4")->click();
 #ifdef _WIN32
     EXPECT_TRUE(takeReportedErrors().empty());
 #else
@@ -109,10 +112,10 @@ TEST(ScreenSaverDiskList, ListsTheMaskAndThePrograms)
     QWidget mainWindow;
     SortedListBox mainList;
     Tscreensaver editor(&mainWindow, &mainList);
-    editor.DirectoryListBox1->setDirectory(QString::fromStdString(dir.path().string()));
+    control<DirectoryListBox>(editor, "DirectoryListBox1")->setDirectory(QString::fromStdString(dir.path().string()));
     std::vector<std::string> listed;
-    for (int i = 0; i < editor.FileListBox1->count(); ++i)
-        listed.push_back(editor.FileListBox1->item(i)->text().toStdString());
+    for (int i = 0; i < control<FileListBox>(editor, "FileListBox1")->count(); ++i)
+        listed.push_back(control<FileListBox>(editor, "FileListBox1")->item(i)->text().toStdString());
     EXPECT_EQ(listed, (std::vector<std::string>{"b.SCR", "galaxy", "link-to-galaxy", "run.sh", "Swirl"}));
 }
 
@@ -133,10 +136,10 @@ TEST(TestRunForReal, RunsTheProgramItselfWithoutArguments)
     QWidget mainWindow;
     SortedListBox mainList;
     Tscreensaver editor(&mainWindow, &mainList);
-    editor.DirectoryListBox1->setDirectory(QString::fromStdString(folder.string()));
-    ASSERT_EQ(editor.FileListBox1->count(), 1);
-    editor.FileListBox1->setCurrentRow(0);
-    editor.BitBtn4->click();
+    control<DirectoryListBox>(editor, "DirectoryListBox1")->setDirectory(QString::fromStdString(folder.string()));
+    ASSERT_EQ(control<FileListBox>(editor, "FileListBox1")->count(), 1);
+    control<FileListBox>(editor, "FileListBox1")->setCurrentRow(0);
+    control<QPushButton>(editor, "BitBtn4")->click();
 
     ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(record); }, 20000));
     EXPECT_EQ(readFile(record), "0\n");

@@ -1,0 +1,32 @@
+#pragma once
+// Windows keep their controls to themselves; tests find them as the program
+// does, by the names the window layout gives them.
+
+#include <QObject>
+#include <QString>
+
+#include <stdexcept>
+#include <string>
+
+namespace plimbury::test {
+
+// The child of `window` named `name`, of type T. Throws when the window has
+// none, so that a test naming a control the window lacks fails right there.
+template <typename T>
+T* control(const QObject& window, const char* name)
+{
+    if (T* found = window.findChild<T*>(QString::fromLatin1(name)))
+        return found;
+    throw std::runtime_error(window.objectName().toStdString() + " has no control named " + name);
+}
+
+// The one child of type T, whatever its name.
+template <typename T>
+T* control(const QObject& window)
+{
+    if (T* found = window.findChild<T*>())
+        return found;
+    throw std::runtime_error(window.objectName().toStdString() + " has no control of the type asked for");
+}
+
+} // namespace plimbury::test
