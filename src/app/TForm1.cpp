@@ -339,7 +339,7 @@ void TForm1::FormCreate()
     for (const QString& argument : m_services.arguments)
         arguments.push_back(argument.toStdString());
     const plimbury::StartupPlan plan = plimbury::startUp(*m_services.store, arguments, m_services.executablePath);
-    m_paused = plimbury::rotationPaused(*m_services.store);
+    m_paused = plan.paused;
     if (plan.firstRun)
         defaultIntervalRows();
     if (plan.toTray)

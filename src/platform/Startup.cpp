@@ -47,8 +47,10 @@ StartupPlan startUp(Store& store, const std::vector<std::string>& arguments, con
     } else {
         plan.toTray = arguments.size() == 1 && arguments.front() == "/TRAY";
     }
-    if (const auto key = store.openKey(machine, kProgramKey))
+    if (const auto key = store.openKey(machine, kProgramKey)) {
         plan.selectedProject = key->read(kSelectedValue);
+        plan.paused = key->read(kPausedValue) == "1";
+    }
     return plan;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What a start of the program decides before its window does anything: the
 // first run records the program's key and the start at log-on; a later run
-// honours /TRAY; every run reads the selected project.
+// honours /TRAY; every run reads the selected project and the pause.
 
 #include <optional>
 #include <string>
@@ -22,6 +22,8 @@ struct StartupPlan {
     // The selected project ("" when none is selected); nullopt when the
     // program's key cannot be opened, and then neither is resumed nor cleared.
     std::optional<std::string> selectedProject;
+    // The show was paused (--pause) and not resumed since.
+    bool paused = false;
 };
 
 // Decides the start and records what the first run records: the selected

@@ -49,6 +49,8 @@ std::unique_ptr<Store> makeSystemStore();
 // Key paths and value names the program uses.
 inline constexpr const char* kProgramKey = "software\\lumavuetest";
 inline constexpr const char* kSelectedValue = "settime_selected";
+// "1" while the show is paused from the command line, "0" after it resumed.
+inline constexpr const char* kPausedValue = "paused";
 inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 // Spelled as the program has always written it ("plimbruy", not "plimbury"):
 // an installation that already holds the value finds it under this name.

@@ -29,7 +29,6 @@ std::string controlUsage();
 // show stays paused after a log-off. Reading never throws (a missing key or
 // value is "not paused"); setting throws Error("Failed to set data for
 // 'paused'") or Error("Failed to create key software\\lumavuetest").
-inline constexpr const char* kPausedValue = "paused";
 bool rotationPaused(Store& store);
 void setRotationPaused(Store& store, bool paused);
 

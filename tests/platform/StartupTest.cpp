@@ -38,7 +38,7 @@ public:
     }
 };
 
-enum class Before { Nothing, LaterRun, SelectedProject, StoreUnderAFile, RefusingStore };
+enum class Before { Nothing, LaterRun, SelectedProject, Paused, StoreUnderAFile, RefusingStore };
 
 TEST(Startup, DecidesFromTheStoreAndTheArguments)
 {
@@ -50,6 +50,7 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
         bool toTray;
         std::optional<std::string> selected;
         bool autostartWritten;
+        bool paused = false;
     };
     const std::string project = "/home/u/show.lmv";
     for (const Case& c : {
@@ -61,6 +62,7 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
              Case{"/TRAY with a blank", Before::LaterRun, {"/TRAY "}, false, false, "", false},
              Case{"/TRAY and another", Before::LaterRun, {"/TRAY", "x"}, false, false, "", false},
              Case{"selected project, /TRAY", Before::SelectedProject, {"/TRAY"}, false, true, project, false},
+             Case{"paused show", Before::Paused, {"/TRAY"}, false, true, project, false, true},
              Case{"store that cannot be made", Before::StoreUnderAFile, {}, true, false, std::nullopt, false},
              Case{"store refusing values", Before::RefusingStore, {}, true, false, "", false},
          }) {
@@ -79,15 +81,19 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
             break;
         default:
             store = makeFileStore(dir.file("store"));
-            if (c.before != Before::Nothing)
-                store->openKey(Root::LocalMachine, kProgramKey)
-                    ->write(kSelectedValue, c.before == Before::SelectedProject ? project : "");
+            if (c.before != Before::Nothing) {
+                const auto key = store->openKey(Root::LocalMachine, kProgramKey);
+                key->write(kSelectedValue, c.before == Before::LaterRun ? "" : project);
+                if (c.before == Before::Paused)
+                    key->write(kPausedValue, "1");
+            }
         }
 
         const StartupPlan plan = startUp(*store, c.arguments, "/opt/plimbury/plimbury");
         EXPECT_EQ(plan.firstRun, c.firstRun);
         EXPECT_EQ(plan.toTray, c.toTray);
         EXPECT_EQ(plan.selectedProject, c.selected);
+        EXPECT_EQ(plan.paused, c.paused);
 #ifndef _WIN32
         EXPECT_EQ(std::filesystem::exists(dir.file("config/autostart/plimbury.desktop")), c.autostartWritten);
 #endif
