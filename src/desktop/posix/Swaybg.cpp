@@ -4,6 +4,7 @@
 #include "desktop/DesktopBackend.h"
 
 #include "platform/Error.h"
+#include "platform/posix/ExecReport.h"
 
 #include <cerrno>
 #include <chrono>
@@ -149,16 +150,10 @@ Started start(const std::string& program, const std::vector<std::string>& args, 
         started.error = forkError;
         return started;
     }
-    int error = 0;
-    ssize_t got;
-    do {
-        got = read(report[0], &error, sizeof error);
-    } while (got < 0 && errno == EINTR);
-    close(report[0]);
-    if (got > 0) {
+    if (const int error = readExecReport(report[0])) {
         while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
-        started.error = error ? error : ENOEXEC;
+        started.error = error;
         return started;
     }
     started.pid = pid;

@@ -1,6 +1,7 @@
 #include "platform/System.h"
 
 #include "platform/UserFolders.h"
+#include "platform/posix/ExecReport.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -184,13 +185,22 @@ bool startDetached(const std::string& program, const std::vector<std::string>& a
     int status = 0;
     while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
+    return readExecReport(report[0]) == 0;
+}
+
+int readExecReport(int fd)
+{
     int error = 0;
     ssize_t got;
     do {
-        got = read(report[0], &error, sizeof error);
+        got = read(fd, &error, sizeof error);
     } while (got < 0 && errno == EINTR);
-    close(report[0]);
-    return got == 0;
+    close(fd);
+    if (got == 0)
+        return 0;
+    if (got < 0)
+        return EIO;
+    return error ? error : ENOEXEC;
 }
 
 std::string systemScreenSaverFolder()
