@@ -170,6 +170,21 @@ struct Monitor {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// The minor version of RandR 1.x the server and this program both speak;
+// -1 without RandR.
+int randrMinorVersion(xcb_connection_t* c)
+{
+    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
+    if (!randr || !randr->present)
+        return -1;
+    // The server answers with the highest version both sides know.
+    const ReplyPtr<xcb_randr_query_version_reply_t> version{
+        xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)};
+    if (!version.reply || version.reply->major_version != 1)
+        return -1;
+    return static_cast<int>(version.reply->minor_version);
+}
+
 // What RandR 1.5 calls the monitors: the outputs, and whatever areas the user
 // declared with xrandr --setmonitor. The whole screen is one monitor when the
 // server has no RandR 1.5 or names none.
@@ -179,13 +194,7 @@ std::vector<Monitor> monitorsOf(xcb_connection_t* c, const xcb_screen_t* screen)
     const int screenHeight = screen->height_in_pixels;
     const std::vector<Monitor> whole{{0, 0, screenWidth, screenHeight, 0, 0, screenWidth, screenHeight}};
 
-    const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
-    if (!randr || !randr->present)
-        return whole;
-    // The server answers with the highest version both sides know.
-    const ReplyPtr<xcb_randr_query_version_reply_t> version{
-        xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)};
-    if (!version.reply || version.reply->major_version != 1 || version.reply->minor_version < 5)
+    if (randrMinorVersion(c) < 5)
         return whole;
     const ReplyPtr<xcb_randr_get_monitors_reply_t> reply{
         xcb_randr_get_monitors_reply(c, xcb_randr_get_monitors(c, screen->root, 1), nullptr)};
@@ -235,14 +244,10 @@ public:
         if (!screen)
             return nullptr;
         xcb_connection_t* c = connection.get();
-        const xcb_query_extension_reply_t* randr = xcb_get_extension_data(c, &xcb_randr_id);
-        if (!randr || !randr->present)
-            return nullptr;
         // Selecting the notifications needs RandR 1.2.
-        const ReplyPtr<xcb_randr_query_version_reply_t> version{
-            xcb_randr_query_version_reply(c, xcb_randr_query_version(c, 1, 5), nullptr)};
-        if (!version.reply || version.reply->major_version != 1 || version.reply->minor_version < 2)
+        if (randrMinorVersion(c) < 2)
             return nullptr;
+        const std::uint8_t firstEvent = xcb_get_extension_data(c, &xcb_randr_id)->first_event;
         const auto mask = static_cast<std::uint16_t>(XCB_RANDR_NOTIFY_MASK_SCREEN_CHANGE |
                                                      XCB_RANDR_NOTIFY_MASK_OUTPUT_CHANGE |
                                                      XCB_RANDR_NOTIFY_MASK_CRTC_CHANGE);
@@ -255,7 +260,7 @@ public:
                 return nullptr;
             }
         }
-        return std::unique_ptr<MonitorWatch>(new RandrWatch(std::move(connection), randr->first_event));
+        return std::unique_ptr<MonitorWatch>(new RandrWatch(std::move(connection), firstEvent));
     }
 
     int descriptor() const override { return xcb_get_file_descriptor(m_connection.get()); }
