@@ -73,7 +73,7 @@ std::string autostartEntryText(const std::string& executable)
            "Name=Plimbury\n"
            "Comment=Changes the wallpaper and the screen saver on a schedule\n"
            "Exec=" + desktopExecArgument(executable) + " /TRAY\n"
-           "Icon=plimbury\n"
+           "Icon=org.plimbury.Plimbury\n"  // the name the icon theme has it under
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }

@@ -127,7 +127,7 @@ TEST(Autostart, WritesTheEntryUnderTheConfigFolder)
                     "Name=Plimbury\n"
                     "Comment=Changes the wallpaper and the screen saver on a schedule\n"
                     "Exec=\"/opt/my apps/plimbury\" /TRAY\n"
-                    "Icon=plimbury\n"
+                    "Icon=org.plimbury.Plimbury\n"
                     "Terminal=false\n"
                     "X-GNOME-Autostart-enabled=true\n");
 
