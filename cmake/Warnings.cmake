@@ -12,3 +12,12 @@ else()
     target_compile_options(plimbury_warnings INTERFACE -Werror)
   endif()
 endif()
+
+# Checked string and memory functions where glibc can tell the buffer's size
+# (Debian's hardening flags do the same for its own packages). Optimized
+# builds only: the checks need the optimizer; and not beside the sanitizers,
+# which check the same calls their own way.
+if(NOT WIN32 AND NOT MSVC AND NOT PLIMBURY_SANITIZE AND NOT PLIMBURY_FUZZ)
+  target_compile_options(plimbury_warnings INTERFACE
+    "$<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:-U_FORTIFY_SOURCE;-D_FORTIFY_SOURCE=2>")
+endif()
