@@ -8,6 +8,13 @@ function(plimbury_add_test name)
   if(NOT T_OWN_MAIN)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
+  if(WIN32)
+    # The program's manifest: the tests run with UTF-8 as the code page, as the program does.
+    set(manifest_rc ${CMAKE_BINARY_DIR}/test-manifest.rc)
+    file(CONFIGURE OUTPUT ${manifest_rc} CONTENT
+         "#include <winresrc.h>\nCREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST \"${PROJECT_SOURCE_DIR}/assets/windows/plimbury.manifest\"\n")
+    target_sources(${name} PRIVATE ${manifest_rc})
+  endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()

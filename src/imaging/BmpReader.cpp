@@ -2,6 +2,7 @@
 #include "imaging/Picture.h"
 
 #include "platform/Error.h"
+#include "platform/FilePath.h"
 
 #include <array>
 #include <cstdint>
@@ -61,7 +62,7 @@ Picture readBmpFile(const std::string& path)
     InputFile input = openInputFile(path);
     std::FILE* file = input.get();
     std::error_code ec;
-    const std::uint64_t fileSize = std::filesystem::file_size(path, ec);
+    const std::uint64_t fileSize = std::filesystem::file_size(fsPath(path), ec);
     if (ec)
         invalid();
 

@@ -1,6 +1,7 @@
 #include "imaging/InputFile.h"
 
 #include "platform/Error.h"
+#include "platform/FilePath.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -12,7 +13,7 @@ InputFile openInputFile(const std::string& path)
     InputFile file(std::fopen(path.c_str(), "rb"));
     int error = file ? 0 : errno;
     std::error_code ec;
-    if (!error && std::filesystem::is_directory(path, ec))
+    if (!error && std::filesystem::is_directory(fsPath(path), ec))
         error = EISDIR;
     if (error)
         throw Error("Cannot open file \"" + path + "\". " + systemErrorText(error));

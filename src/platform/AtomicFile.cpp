@@ -2,6 +2,8 @@
 // temporary file, flush and rename are in posix/ and win/.
 #include "platform/AtomicFile.h"
 
+#include "platform/FilePath.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <mutex>
@@ -49,13 +51,13 @@ void removeStaleTemporaries(const std::string& target)
     // convert or a file that cannot be removed leaves things as they were, and
     // the write goes on.
     try {
-        const fs::path targetPath(target);
-        const std::string name = targetPath.filename().string();
+        const fs::path targetPath = fsPath(target);
+        const std::string name = pathText(targetPath.filename());
         const fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
         const auto now = fs::file_time_type::clock::now();
         std::error_code ec;
         for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-            if (!isTemporaryNameOf(it->path().filename().string(), name))
+            if (!isTemporaryNameOf(pathText(it->path().filename()), name))
                 continue;
             std::error_code entryError;
             if (!it->is_regular_file(entryError) || entryError)

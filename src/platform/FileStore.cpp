@@ -4,6 +4,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
+#include "platform/FilePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "platform/UserFolders.h"
@@ -119,7 +120,7 @@ public:
         if (!isStorableKeyPath(path))
             return nullptr;
         std::error_code ec;
-        std::filesystem::create_directories(m_directory, ec);
+        std::filesystem::create_directories(fsPath(m_directory), ec);
         if (ec || !folderWritable(m_directory))
             return nullptr;
         const std::string file = fileOf(root);
@@ -139,7 +140,7 @@ public:
     }
 
 private:
-    std::string fileOf(Root root) const { return (std::filesystem::path(m_directory) / rootFileName(root)).string(); }
+    std::string fileOf(Root root) const { return pathText(fsPath(m_directory) / rootFileName(root)); }
 
     std::string m_directory;
 };

@@ -1,5 +1,7 @@
 #include "rotation/ProjectFileCache.h"
 
+#include "platform/FilePath.h"
+
 #ifdef _WIN32
 #include <chrono>
 #include <filesystem>
@@ -14,10 +16,10 @@ ProjectFileCache::Identity ProjectFileCache::identify(const std::string& path)
     Identity id;
 #ifdef _WIN32
     std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
+    const auto size = std::filesystem::file_size(fsPath(path), ec);
     if (ec)
         return id;
-    const auto modified = std::filesystem::last_write_time(path, ec);
+    const auto modified = std::filesystem::last_write_time(fsPath(path), ec);
     if (ec)
         return id;
     id.exists = true;

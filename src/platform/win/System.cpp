@@ -1,5 +1,6 @@
 #include "platform/System.h"
 
+#include "platform/FilePath.h"
 #include "platform/win/CommandLine.h"
 
 #include <cstdlib>
@@ -84,7 +85,7 @@ std::string programDataFolder()
         return beside;
     const std::string own = localAppDataFolder() + "\\plimbury";
     std::error_code ec;
-    std::filesystem::create_directories(own, ec);
+    std::filesystem::create_directories(fsPath(own), ec);
     return own;
 }
 
