@@ -24,17 +24,37 @@ run() { "${program_env[@]}" "$program" "$@"; }
 
 run --help | grep -q -- "--next-screensaver" || fail "--help does not list the commands"
 [ "$(run --status)" = $'No project is selected.\nPaused: no' ] || fail "--status without a project: $(run --status)"
-if run --next 2>"$work/err.txt"; then fail "--next without a running copy succeeded"; fi
-grep -q "no running copy" "$work/err.txt" || fail "unexpected message: $(cat "$work/err.txt")"
+for form in --next --next-screensaver --pause --resume; do
+  status=0
+  run "$form" >"$work/out.txt" 2>"$work/err.txt" || status=$?
+  [ "$status" = 1 ] || fail "$form without a running copy: exit status $status"
+  grep -q "no running copy" "$work/err.txt" || fail "$form without a running copy: $(cat "$work/err.txt")"
+  [ -s "$work/out.txt" ] && fail "$form without a running copy printed: $(cat "$work/out.txt")"
+done
 
 # A running copy with a project whose next change is hours away.
 project=$work/show.lmv
-later=$(date -d '+2 hours' +%y%m%d%H%M)
+now=$(date +%s)
+later=$(date -d "@$((now + 7200))" +%y%m%d%H%M)
+shown=$(date -d "@$((now + 7200))" '+%Y-%m-%d %H:%M')
 printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" \
   "setup_sw_minute=$later" "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=$later" "sstime=hour" \
   "ssrefreshtime=4" "ss_no=0" "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=/pictures/b.bmp" \
   "sw1=/pictures/a.bmp" >"$project"
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
+# --status reads the store and the file by itself, running copy or not.
+expected="Project: $project
+Paused: no
+Wallpaper:
+  current: /pictures/b.bmp
+  next:    /pictures/a.bmp (1 of 2)
+  every:   4 hour
+  change:  $shown
+Screen saver:
+  no entries
+  every:   4 hour
+  change:  $shown"
+[ "$(run --status)" = "$expected" ] || fail "--status of a known project: $(run --status)"
 # Not through run(): in the background a function is a shell of its own,
 # and $! would be that shell rather than the program.
 "${program_env[@]}" "$program" /TRAY >"$work/program.log" 2>&1 &
