@@ -29,7 +29,7 @@ using plimbury::fuzz::trimLeft;
 
 bool storablePath(std::string_view path)
 {
-    return path.find_first_not_of(" \t") != std::string_view::npos && path.find_first_of("]\r\n") == std::string_view::npos;
+    return !trimLeft(path).empty() && path.find_first_of("]\r\n") == std::string_view::npos;
 }
 
 bool storableValue(std::string_view name, std::string_view value)

@@ -9,6 +9,7 @@
 #include "platform/Store.h"
 #include "platform/UserFolders.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -27,10 +28,12 @@ const char* rootFileName(Root root)
     return root == Root::LocalMachine ? "HKEY_LOCAL_MACHINE.ini" : "HKEY_CURRENT_USER.ini";
 }
 
-// A name the file can hold as a section header of its own.
+// A name the file can hold as a section header of its own: not blank only
+// (the reader would take "[\v]" for "[]", which ends a section), no "]" and no
+// line break.
 bool isStorableKeyPath(std::string_view path)
 {
-    return path.find_first_not_of(" \t") != std::string_view::npos &&
+    return !std::all_of(path.begin(), path.end(), isProfileBlank) &&
            path.find_first_of("]\r\n") == std::string_view::npos;
 }
 
@@ -41,12 +44,9 @@ std::string storedForm(const std::string& value)
 {
     if (value.empty())
         return value;
-    auto trimmedByReader = [](char c) {
-        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\x1A';
-    };
     const bool quotedAlready =
         value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'');
-    if (trimmedByReader(value.front()) || trimmedByReader(value.back()) || quotedAlready)
+    if (isProfileBlank(value.front()) || isProfileBlank(value.back()) || quotedAlready)
         return '"' + value + '"';
     return value;
 }

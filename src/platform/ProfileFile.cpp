@@ -13,16 +13,9 @@ namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
-// The blanks the profile format ignores around names and values; ^Z is an
-// old end-of-file mark that editors left behind.
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\x1A';
-}
-
 std::string_view trimLeft(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front()))
+    while (!s.empty() && isProfileBlank(s.front()))
         s.remove_prefix(1);
     return s;
 }
@@ -30,7 +23,7 @@ std::string_view trimLeft(std::string_view s)
 std::string_view trim(std::string_view s)
 {
     s = trimLeft(s);
-    while (!s.empty() && isBlank(s.back()))
+    while (!s.empty() && isProfileBlank(s.back()))
         s.remove_suffix(1);
     return s;
 }

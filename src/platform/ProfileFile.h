@@ -24,6 +24,14 @@
 
 namespace plimbury {
 
+// The blanks the format ignores around names and values: space, tab, vertical
+// tab, form feed, the line ends, and ^Z (an old end-of-file mark that editors
+// left behind).
+constexpr bool isProfileBlank(char c) noexcept
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n' || c == '\x1A';
+}
+
 class ProfileFile {
 public:
     // Reads and parses `path` (a missing file is an empty one). A file that

@@ -117,6 +117,7 @@ TEST(FileStore, KeysThatCannotBeCreatedOpenAsNull)
              {"store files are folders", dir.file("folders"), kProgramKey},
              {"empty key path", dir.file("ok"), ""},
              {"blank key path", dir.file("ok"), "  "},
+             {"key path of other blanks", dir.file("ok"), " \v\f\x1A\t"},
              {"bracket in key path", dir.file("ok"), "a]b"},
              {"line break in key path", dir.file("ok"), "a\nb"},
          }) {
