@@ -80,10 +80,10 @@ name_of() {
   done
   echo "($r,$g,$b)"
 }
-# Waits up to ten seconds for the screen to read `expected`.
+# Waits up to twenty seconds for the screen to read `expected`.
 expect_screen() {
   local expected=$1 what=$2 seen=""
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     seen=$(quarters)
     [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
     sleep 0.2
@@ -117,6 +117,15 @@ stop
 # Due again, and started anew: the pause holds.
 write_project 0
 start
+# Up once it answers a command (the screen-saver list is empty, so this one
+# changes nothing); its project is resumed a second later.
+answered=""
+for _ in $(seq 100); do
+  run --next-screensaver >/dev/null 2>"$work/err.txt" || true
+  grep -q "no running copy" "$work/err.txt" || { answered=yes; break; }
+  sleep 0.2
+done
+[ -n "$answered" ] || fail "the restarted program does not answer"
 sleep 4
 [ "$(show_number)" = 0 ] || fail "a paused show moved on after a restart (sw_no=$(show_number))"
 expect_screen "red red blue blue" "paused over a due time and a restart"
