@@ -51,6 +51,13 @@ if [ "$(id -u)" -eq 0 ]; then
     useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user"
   runas=(setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --clear-groups)
   created=$user
+  # The user is the test's own: what an earlier run left (a screen saver
+  # still ending) would pass for this run's.
+  pkill -u "$user" 2>/dev/null || true
+  for _ in $(seq 50); do
+    pgrep -u "$user" >/dev/null || break
+    sleep 0.1
+  done
 fi
 home=$work/home
 mkdir -p "$home/run" "$work/bin"
