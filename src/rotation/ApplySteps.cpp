@@ -4,8 +4,8 @@
 #include "desktop/Wallpaper.h"
 #include "imaging/Jpeg.h"
 #include "platform/Error.h"
+#include "platform/FilePath.h"
 #include "platform/Store.h"
-#include "platform/System.h"
 
 #include <exception>
 #include <memory>
@@ -33,11 +33,7 @@ void writeDesktopStyle(Store& store)
 
 std::string wallpaperBitmapPath(const std::string& dataFolder)
 {
-    // Joined as text: MinGW's std::filesystem widens a narrow path byte by
-    // byte and narrows it back as UTF-8, which garbles an accented folder.
-    if (dataFolder.empty() || dataFolder.back() == '/' || dataFolder.back() == '\\')
-        return dataFolder + kWallpaperBitmapName;
-    return dataFolder + pathSeparator() + kWallpaperBitmapName;
+    return pathText(fsPath(dataFolder) / kWallpaperBitmapName);
 }
 
 std::string upperExtension(std::string_view entry)
