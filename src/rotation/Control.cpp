@@ -6,6 +6,8 @@
 #include "project/NumberRule.h"
 #include "project/ProjectCommands.h"
 #include "project/SortedList.h"
+#include "rotation/ProjectFileCache.h"
+#include "rotation/RotationTick.h"
 #include "rotation/Schedule.h"
 
 #include <array>
@@ -43,27 +45,26 @@ std::string dateText(const LocalTime& t, bool withTime)
 
 struct ChannelView {
     const char* title;
-    const char* unitKey;
+    const char* unitKey;   // the interval as the project file words it
     const char* countKey;
-    const char* indexKey;
-    const char* dueStampKey;
-    const char* dueDayKey;
+    ChannelKeys keys;      // where the rotation keeps its place and due time
 };
 
 // One list's lines of the report. Values that are not numbers are shown as
 // they are stored: the report describes, the rotation judges.
 std::string channelReport(const ChannelView& view, const std::vector<std::string>& entries,
-                          const ProfileFile& file, const LocalTime& now)
+                          const std::optional<std::pair<Unit, std::string>>& interval, const ProfileFile& file,
+                          const LocalTime& now)
 {
     std::string out = std::string(view.title) + ":\n";
-    const std::string unitWordText = file.read("counttime", view.unitKey);
-    const std::string countText = file.read("counttime", view.countKey);
+    const std::string unitWordText = file.read(kScheduleSection, view.unitKey);
+    const std::string countText = file.read(kScheduleSection, view.countKey);
     if (entries.empty()) {
         out += "  no entries\n";
     } else {
         std::int64_t index = 0;
         try {
-            index = toInt64(file.read("counttime", view.indexKey));
+            index = toInt64(file.read(kScheduleSection, view.keys.index));
         } catch (const Error&) {
         }
         if (index < 0 || static_cast<std::size_t>(index) >= entries.size())
@@ -77,21 +78,24 @@ std::string channelReport(const ChannelView& view, const std::vector<std::string
     out += "  every:   " + (countText.empty() ? std::string("?") : countText) + " " +
            (unitWordText.empty() ? std::string("?") : unitWordText) + "\n";
 
+    // The unit as the window takes it from the file; none for a word it does not know.
     std::string due = "unknown";
     try {
-        const std::int64_t count = toInt64(countText);
-        const std::string dueStampText = file.read("counttime", view.dueStampKey);
-        const std::int64_t dueStamp = dueStampText.empty() ? 0 : toInt64(dueStampText);
-        if (unitWordText == "minute" || unitWordText == "hour") {
-            const std::int64_t minutes = dueStampMinutes(dueStamp, now);
-            due = minutes <= wallMinutes(now) ? "due now" : dateText(fromWallMinutes(minutes), true);
-        } else if (unitWordText == "day") {
-            const std::int64_t dueDay = toInt64(file.read("counttime", view.dueDayKey));
-            const std::optional<int> days = dueDayOffset(count, dueStamp, dueDay, now);
-            if (!days || *days <= 0)
-                due = "due now";
-            else
-                due = dateText(fromWallMinutes(wallMinutes(now) + std::int64_t{*days} * 24 * 60), false);
+        if (interval) {
+            const std::int64_t count = toInt64(interval->second);
+            const std::string dueStampText = file.read(kScheduleSection, view.keys.dueStamp);
+            const std::int64_t dueStamp = dueStampText.empty() ? 0 : toInt64(dueStampText);
+            if (interval->first != Unit::Day) {
+                const std::int64_t minutes = dueStampMinutes(dueStamp, now);
+                due = minutes <= wallMinutes(now) ? "due now" : dateText(fromWallMinutes(minutes), true);
+            } else {
+                const std::int64_t dueDay = toInt64(file.read(kScheduleSection, view.keys.dueDay));
+                const std::optional<int> days = dueDayOffset(count, dueStamp, dueDay, now);
+                if (!days || *days <= 0)
+                    due = "due now";
+                else
+                    due = dateText(fromWallMinutes(wallMinutes(now) + std::int64_t{*days} * 24 * 60), false);
+            }
         }
     } catch (const Error&) {
     }
@@ -154,11 +158,14 @@ void setRotationPaused(Store& store, bool paused)
 std::string statusReport(Store& store, const LocalTime& now)
 {
     std::string project;
+    bool paused = false;
     if (store.keyExists(Root::LocalMachine, kProgramKey)) {
-        if (const std::unique_ptr<StoreKey> key = store.openKey(Root::LocalMachine, kProgramKey))
+        if (const std::unique_ptr<StoreKey> key = store.openKey(Root::LocalMachine, kProgramKey)) {
             project = key->read(kSelectedValue);
+            paused = key->read(kPausedValue) == "1";
+        }
     }
-    std::string out = "Paused: " + std::string(rotationPaused(store) ? "yes" : "no") + "\n";
+    std::string out = "Paused: " + std::string(paused ? "yes" : "no") + "\n";
     if (project.empty())
         return "No project is selected.\n" + out;
     const LoadedProject loaded = loadProject(project);
@@ -170,11 +177,10 @@ std::string statusReport(Store& store, const LocalTime& now)
     };
     const ProfileFile file(project);
     out = "Project: " + project + "\n" + out;
-    out += channelReport({"Wallpaper", "swtime", "swrefreshtime", "sw_no", "setup_sw_minute", "setup_swminute"},
-                         sorted(loaded.wallpapers), file, now);
-    out += channelReport({"Screen saver", "sstime", "ssrefreshtime", "ss_no", "screensaver_setup_sw_minute",
-                          "screensaver_setup_swminute"},
-                         sorted(loaded.screensavers), file, now);
+    out += channelReport({"Wallpaper", "swtime", "swrefreshtime", wallpaperChannelKeys()}, sorted(loaded.wallpapers),
+                         loaded.wallpaperInterval, file, now);
+    out += channelReport({"Screen saver", "sstime", "ssrefreshtime", screensaverChannelKeys()},
+                         sorted(loaded.screensavers), loaded.screensaverInterval, file, now);
     return out;
 }
 
