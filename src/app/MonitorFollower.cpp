@@ -27,11 +27,6 @@ MonitorFollower::MonitorFollower(plimbury::Wallpaper& wallpaper, QWidget* report
 
 MonitorFollower::~MonitorFollower() = default;
 
-bool MonitorFollower::following() const
-{
-    return m_notifier && m_notifier->isEnabled();
-}
-
 void MonitorFollower::readWatch()
 {
     if (m_watch->changed())

@@ -26,9 +26,6 @@ public:
     MonitorFollower(plimbury::Wallpaper& wallpaper, QWidget* reportParent);
     ~MonitorFollower() override;
 
-    // Whether monitor changes are followed here at all.
-    bool following() const;
-
     // A change comes as a burst of notifications; the redraw waits this long
     // after the last one.
     static constexpr int kSettleMs = 400;

@@ -9,10 +9,9 @@
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Startup.h"
-#include "rotation/Control.h"
-#include "rotation/RotationTick.h"
 #include "platform/System.h"
 #include "project/ProjectCommands.h"
+#include "rotation/RotationTick.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -78,9 +78,6 @@ public:
     const dialogs::FileDialogSettings& openDialogSettings() const { return OpenDialog1; }
     const dialogs::FileDialogSettings& saveDialogSettings() const { return SaveDialog1; }
 
-    // The two rotation channels, as the timers' handlers name them.
-    enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
-
     // --- Handlers ---
     void FormCreate();
     void FormShow();
@@ -207,6 +204,10 @@ private:
     std::unique_ptr<plimbury::RotationEngine> m_engine;
     std::array<bool, 2> m_reporting{};
 
+    // The two rotation channels, as the timers' handlers name them.
+    enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
+    // Whether the services a channel needs are there (tests may leave some out).
+    bool equipped(ChannelSide side) const;
     // One channel's tick against the project file, with what it applies.
     plimbury::TickResult runChannel(ChannelSide side, bool dueNow);
     // A timer's turn: the tick, the hand-over to the other timer, the report.

@@ -19,14 +19,10 @@
 #include <malloc.h>
 #endif
 
-namespace {
-
-bool equipped(const AppServices& services, TForm1::ChannelSide side)
+bool TForm1::equipped(ChannelSide side) const
 {
-    return services.clock && services.store && (side == TForm1::ScreensaverSide || services.wallpaper);
+    return m_services.clock && m_services.store && (side == ScreensaverSide || m_services.wallpaper);
 }
-
-} // namespace
 
 plimbury::TickResult TForm1::runChannel(ChannelSide side, bool dueNow)
 {
@@ -76,7 +72,7 @@ void TForm1::rotationTick(ChannelSide side)
     // While this channel's error report is open (its modal loop keeps the
     // timers firing) the channel sits its turns out; the other one goes on.
     // A paused show keeps its turns going without looking at the file.
-    if (m_reporting[side] || !equipped(m_services, side) || paused()) {
+    if (m_reporting[side] || !equipped(side) || paused()) {
         handOver();
         return;
     }
@@ -114,7 +110,7 @@ TForm1::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
             const ChannelSide side = command == ControlCommand::Next ? WallpaperSide : ScreensaverSide;
             if (currentProjectFile().empty())
                 return {1, "No project is selected: make one with Save and Run first"};
-            if (!equipped(m_services, side))
+            if (!equipped(side))
                 return {1, "The program cannot change the desktop"};
             if ((side == WallpaperSide ? FileListBox1 : FileListBox2)->lineCount() == 0)
                 return {1, side == WallpaperSide ? "The wallpaper list is empty: there is nothing to change"
