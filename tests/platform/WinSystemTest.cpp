@@ -59,9 +59,10 @@ TEST(WinChildProcess, DISABLED_WritesItsArguments)
     const char* target = std::getenv(kEchoVariable);
     if (!target)
         GTEST_SKIP();
-    // Written aside and renamed, so the parent never reads half of it.
+    // Written aside and renamed, so the parent never reads half of it; the
+    // closing line tells the parent that it read the whole report.
     const std::string part = std::string(target) + ".part";
-    writeFile(part, encodeArguments(__argc, __argv));
+    writeFile(part, encodeArguments(__argc, __argv) + "\n");
     MoveFileExA(part.c_str(), target, MOVEFILE_REPLACE_EXISTING);
     // No summary of its own in the parent's output.
     ExitProcess(0);
@@ -82,8 +83,12 @@ std::optional<std::vector<std::string>> argumentsReceived(const std::string& pro
     if (!started)
         return std::nullopt;
     for (int waited = 0; waited < 60000; waited += 50) {
-        if (fs::exists(report))
-            return decodeArguments(readFile(report));
+        // Right after the rename Wine may still refuse to open the report
+        // (the child's handle of the rename is open without shared delete):
+        // a read that lacks the closing line is tried again.
+        const std::string text = fs::exists(report) ? readFile(report) : std::string();
+        if (!text.empty() && text.back() == '\n')
+            return decodeArguments(text.substr(0, text.size() - 1));
         Sleep(50);
     }
     return std::nullopt;
