@@ -46,14 +46,19 @@ int exifOrientation(const std::uint8_t* payload, std::size_t size)
     static constexpr char signature[] = {'E', 'x', 'i', 'f', 0, 0};
     if (!payload || size < sizeof signature + 8 || std::memcmp(payload, signature, sizeof signature) != 0)
         return 1;
-    const std::uint8_t* tiff = payload + sizeof signature;
-    const std::size_t tiffSize = size - sizeof signature;
+    return tiffOrientation(payload + sizeof signature, size - sizeof signature);
+}
+
+int tiffOrientation(const std::uint8_t* tiff, std::size_t size)
+{
+    if (!tiff || size < 8)
+        return 1;
     bool bigEndian = false;
     if (tiff[0] == 'M' && tiff[1] == 'M')
         bigEndian = true;
     else if (!(tiff[0] == 'I' && tiff[1] == 'I'))
         return 1;
-    const TiffReader r(tiff, tiffSize, bigEndian);
+    const TiffReader r(tiff, size, bigEndian);
     if (r.u16(2) != 42)
         return 1;
     const std::uint64_t ifd = r.u32(4);
@@ -72,6 +77,13 @@ int exifOrientation(const std::uint8_t* payload, std::size_t size)
         return value >= 1 && value <= 8 ? value : 1;
     }
     return 1;
+}
+
+int anyExifOrientation(const std::uint8_t* data, std::size_t size)
+{
+    if (size >= 6 && data && std::memcmp(data, "Exif\0\0", 6) == 0)
+        return exifOrientation(data, size);
+    return tiffOrientation(data, size);
 }
 
 void reversePixels(std::uint8_t* row, int width)

@@ -17,6 +17,14 @@ namespace plimbury {
 // offset is checked against `size`, so any bytes are safe to pass.
 int exifOrientation(const std::uint8_t* payload, std::size_t size);
 
+// The same tag read from a bare TIFF structure ("II" or "MM" first), as PNG's
+// eXIf chunk holds it.
+int tiffOrientation(const std::uint8_t* tiff, std::size_t size);
+
+// EXIF blocks as the containers store them: with the "Exif\0\0" header
+// (WebP writers differ) or bare. 1 when neither.
+int anyExifOrientation(const std::uint8_t* data, std::size_t size);
+
 // Orientations 5..8 exchange width and height.
 constexpr bool swapsAxes(int orientation) { return orientation >= 5 && orientation <= 8; }
 // Orientations 2 and 3 reverse the pixels of each row.

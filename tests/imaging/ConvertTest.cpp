@@ -142,6 +142,7 @@ struct DamagedCase {
     const char* name;
     std::function<std::string(std::string)> damage;
     int code;
+    bool stillLooksLikeAJpeg = true;   // else loading it finds no decoder at all
     friend void PrintTo(const DamagedCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -157,8 +158,8 @@ std::size_t sofOffset(const std::string& jpeg)
 }
 
 const DamagedCase damagedCases[] = {
-    {"empty", [](std::string) { return std::string(); }, JERR_INPUT_EMPTY},
-    {"not_a_jpeg", [](std::string) { return std::string("BM not a JPEG at all"); }, JERR_NO_SOI},
+    {"empty", [](std::string) { return std::string(); }, JERR_INPUT_EMPTY, false},
+    {"not_a_jpeg", [](std::string) { return std::string("BM not a JPEG at all"); }, JERR_NO_SOI, false},
     {"truncated_in_the_scan", [](std::string j) { return j.substr(0, j.size() / 2); }, JWRN_JPEG_EOF},
     {"end_marker_missing", [](std::string j) { return j.substr(0, j.size() - 2); }, JWRN_JPEG_EOF},
     {"marker_inside_the_scan", [](std::string j) { return patched(j, j.size() / 2, "\xFF\xD9"); }, JWRN_HIT_MARKER},
@@ -175,7 +176,9 @@ TEST_P(DamagedJpeg, FailsWithLibjpegsCodeAndKeepsTheOldBitmap)
 
     EXPECT_EQ(errorOf([&] { convertJpegToBmp(dir.file("in.jpg"), dir.file("lumavue.bmp")); }),
               jpegError(GetParam().code));
-    EXPECT_EQ(errorOf([&] { loadPicture(dir.file("in.jpg")); }), jpegError(GetParam().code));
+    EXPECT_EQ(errorOf([&] { loadPicture(dir.file("in.jpg")); }),
+              GetParam().stillLooksLikeAJpeg ? jpegError(GetParam().code)
+                                             : dir.file("in.jpg") + " is not a picture this program can read");
     EXPECT_EQ(readFile(dir.file("lumavue.bmp")), "old picture");
     EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
 }
