@@ -2,7 +2,8 @@
 
 #include "desktop/ScreenSaverSelection.h"
 #include "desktop/Wallpaper.h"
-#include "imaging/Jpeg.h"
+#include "imaging/Decoders.h"
+#include "imaging/PictureFormat.h"
 #include "platform/Error.h"
 #include "platform/FilePath.h"
 #include "platform/Store.h"
@@ -36,31 +37,19 @@ std::string wallpaperBitmapPath(const std::string& dataFolder)
     return pathText(fsPath(dataFolder) / kWallpaperBitmapName);
 }
 
-std::string upperExtension(std::string_view entry)
-{
-    // Both separators: entries may be written for either system.
-    const std::size_t nameStart = entry.find_last_of("/\\");
-    const std::string_view name = nameStart == std::string_view::npos ? entry : entry.substr(nameStart + 1);
-    const std::size_t period = name.rfind('.');
-    if (period == std::string_view::npos)
-        return {};
-    std::string extension(name.substr(period));
-    for (char& c : extension) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return extension;
-}
-
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
                     const std::string& bitmapPath)
 {
-    const std::string extension = upperExtension(entry);
-    const bool jpeg = extension == ".JPG" || extension == ".JPEG";
-    if (jpeg) {
+    // The content decides, not the name: a desktop handed a format it cannot
+    // show may drop it without a word, and the show would seem to go on.
+    const PictureFormat format = pictureFormatOf(entry);
+    const bool convert = format != PictureFormat::Bmp;
+    if (convert) {
+        if (!canDecode(format))
+            throw Error(notAPictureText(entry));
         // A display of 256 colours or fewer gets the picture with a palette.
         const bool fewColours = wallpaper.colourDepth() <= 8;
-        convertJpegToBmp(entry, bitmapPath, fewColours ? BmpColours::Palette : BmpColours::TrueColour);
+        convertPictureToBmp(entry, bitmapPath, fewColours ? BmpColours::Palette : BmpColours::TrueColour);
     }
 
     std::exception_ptr styleFailure;
@@ -69,7 +58,7 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
     } catch (const Error&) {
         styleFailure = std::current_exception();
     }
-    wallpaper.setDesktopWallpaper(jpeg ? bitmapPath : entry);
+    wallpaper.setDesktopWallpaper(convert ? bitmapPath : entry);
     if (styleFailure)
         std::rethrow_exception(styleFailure);
 }

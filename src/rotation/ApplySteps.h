@@ -4,7 +4,6 @@
 // the channel's next turn.
 
 #include <string>
-#include <string_view>
 
 namespace plimbury {
 
@@ -17,18 +16,18 @@ inline constexpr const char* kWallpaperBitmapName = "lumavue.bmp";
 // <dataFolder>/lumavue.bmp: the one converted picture the program keeps.
 std::string wallpaperBitmapPath(const std::string& dataFolder);
 
-// The entry's extension: from the last period of its file name to the end,
-// period included, ASCII letters upper-cased; "" when the name has no period.
-std::string upperExtension(std::string_view entry);
-
-// A ".JPG"/".JPEG" entry is converted to `bitmapPath` first (8 bits with a
-// palette when the wallpaper's display has 8 bits or fewer; its failures
-// stop the step before anything else changes); then TileWallPaper "0" and
-// WallPaperStyle "2" go to the desktop key; then the bitmap (or any other
-// entry's own path, unchanged) is handed to the desktop. The hand-over is
-// made also when the style settings failed; their error ("Failed to create
-// key Desktop", "Failed to set data for 'TileWallPaper'", ...) is thrown
-// after it, unless the hand-over failed itself.
+// The entry's content decides: a bitmap is handed to the desktop as it is;
+// a picture of any other format this build reads (JPEG, PNG, WebP, GIF, TIFF,
+// HEIF/AVIF, whatever its name) is converted to `bitmapPath` first (8 bits
+// with a palette when the wallpaper's display has 8 bits or fewer), and a
+// failure there stops the step before anything else changes: "Cannot open
+// file ...", the decoders' errors, and "<entry> is not a picture this program
+// can read" for anything else. Then TileWallPaper "0" and WallPaperStyle "2"
+// go to the desktop key; then the bitmap (or the bitmap entry's own path) is
+// handed to the desktop. The hand-over is made also when the style settings
+// failed; their error ("Failed to create key Desktop", "Failed to set data
+// for 'TileWallPaper'", ...) is thrown after it, unless the hand-over failed
+// itself.
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
                     const std::string& bitmapPath);
 

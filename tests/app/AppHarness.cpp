@@ -1,5 +1,7 @@
 #include "AppHarness.h"
 #include "editors/SortedListBox.h"
+#include "imaging/Jpeg.h"
+#include "support/JpegEncode.h"
 #include "support/Controls.h"
 
 #include <QTest>
@@ -32,6 +34,16 @@ AppHarness::~AppHarness()
     wall.reset();
     form.reset();
     setenv("XDG_CONFIG_HOME", m_savedConfigHome.c_str(), 1);
+}
+
+std::string AppHarness::writeBitmap(const std::string& name)
+{
+    const std::string jpeg = dir.file(name + ".source.jpg");
+    writeJpegFile(jpeg, Picture {4, 2, std::vector<std::uint8_t>(4 * 2 * 3, 128)});
+    const std::string path = dir.file(name);
+    convertJpegToBmp(jpeg, path);
+    std::filesystem::remove(jpeg);
+    return path;
 }
 
 void AppHarness::markLaterRun(const std::string& selected)

@@ -30,6 +30,10 @@ public:
     // Shows the window on the offscreen screen and waits until it is exposed.
     void showWindow();
 
+    // Writes a small bitmap (a picture the rotation hands over as it is)
+    // named `name` in the harness's folder; returns its path.
+    std::string writeBitmap(const std::string& name);
+
     std::string readValue(const char* keyPath, const char* name);
     std::string autostartEntry() const;   // "" when absent
 

@@ -44,7 +44,7 @@ TEST(ControlCommand, NextPauseAndResumeFromALaterCopy)
     // A running project whose next change is two hours away.
     const std::string project = app.dir.file("show.lmv");
     ProjectState state;
-    state.wallpapers = {"/p/a.bmp", "/p/b.bmp"};
+    state.wallpapers = {app.writeBitmap("a.bmp"), app.writeBitmap("b.bmp")};
     state.wallpaper.enabled = {false, true, false};
     state.wallpaper.texts = {"2", "2", "2"};
     state.screensaver.enabled = {false, true, false};
@@ -66,7 +66,7 @@ TEST(ControlCommand, NextPauseAndResumeFromALaterCopy)
 
     const TForm1::ControlReply next = form.controlCommand(ControlCommand::Next);
     EXPECT_EQ(next.status, 0) << next.text;
-    EXPECT_EQ(wallpaper.shown, std::vector<std::string>{"/p/a.bmp"});
+    EXPECT_EQ(wallpaper.shown, std::vector<std::string>{state.wallpapers[0]});
     EXPECT_EQ(ProfileFile(project).read("counttime", "sw_no"), "1");
     EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive()) << "a change asked for starts no rotation";
 

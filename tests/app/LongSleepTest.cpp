@@ -72,7 +72,7 @@ TEST_P(LongSleep, OneChangePerChannelThenTheIntervalAgain)
 
     const std::string project = app.dir.file("show.lmv");
     ProjectState state;
-    state.wallpapers = {"/p/a.bmp", "/p/b.bmp", "/p/c.bmp"};
+    state.wallpapers = {app.writeBitmap("a.bmp"), app.writeBitmap("b.bmp"), app.writeBitmap("c.bmp")};
     state.screensavers = {"/s/one.scr", "/s/two.scr"};
     const auto unit = static_cast<std::size_t>(c.unit);
     state.wallpaper.enabled[unit] = true;

@@ -15,8 +15,12 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; [ -f "$work/program.log" ] && cat "$work/program.log" >&2; exit 1; }
 
-mkdir -p "$work/run" "$work/store"
+mkdir -p "$work/run" "$work/store" "$work/pictures"
 chmod 700 "$work/run"
+# The pictures exist: a change reads each one before the desktop gets it.
+pics=$work/pictures
+convert -size 4x4 xc:'#ff0000' BMP3:"$pics/a.bmp"
+convert -size 4x4 xc:'#0000ff' BMP3:"$pics/b.bmp"
 program_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}"
              UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run"
              PLIMBURY_REGISTRY="$work/store" PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=offscreen)
@@ -39,15 +43,15 @@ later=$(date -d "@$((now + 7200))" +%y%m%d%H%M)
 shown=$(date -d "@$((now + 7200))" '+%Y-%m-%d %H:%M')
 printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" \
   "setup_sw_minute=$later" "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=$later" "sstime=hour" \
-  "ssrefreshtime=4" "ss_no=0" "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=/pictures/b.bmp" \
-  "sw1=/pictures/a.bmp" >"$project"
+  "ssrefreshtime=4" "ss_no=0" "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=$pics/b.bmp" \
+  "sw1=$pics/a.bmp" >"$project"
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
 # --status reads the store and the file by itself, running copy or not.
 expected="Project: $project
 Paused: no
 Wallpaper:
-  current: /pictures/b.bmp
-  next:    /pictures/a.bmp (1 of 2)
+  current: $pics/b.bmp
+  next:    $pics/a.bmp (1 of 2)
   every:   4 hour
   change:  $shown
 Screen saver:
@@ -66,12 +70,12 @@ for _ in $(seq 100); do
 done
 
 grep -q $'^sw_no=1\r$' "$project" || fail "--next did not move the show on"
-grep -q "^Wallpaper=/pictures/a.bmp" "$work/store/HKEY_CURRENT_USER.ini" || fail "--next did not change the wallpaper"
+grep -qF "Wallpaper=$pics/a.bmp" "$work/store/HKEY_CURRENT_USER.ini" || fail "--next did not change the wallpaper"
 run --next >"$work/out.txt" 2>&1 || fail "--next: $(cat "$work/out.txt")"
 grep -q $'^sw_no=0\r$' "$project" || fail "a second --next did not move the show on"
 [ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
 grep -q "^paused=1" "$work/store/HKEY_LOCAL_MACHINE.ini" || fail "the pause is not kept"
-run --status | grep -q "^  current: /pictures/b.bmp$" || fail "--status: $(run --status)"
+run --status | grep -qxF "  current: $pics/b.bmp" || fail "--status: $(run --status)"
 run --status | grep -q "^Paused: yes$" || fail "--status does not say paused"
 [ "$(run --resume)" = "Resumed" ] || fail "--resume"
 grep -q "^paused=0" "$work/store/HKEY_LOCAL_MACHINE.ini" || fail "the pause is not cleared"

@@ -12,6 +12,7 @@
 
 #include "ReliabilitySupport.h"
 
+#include "imaging/Jpeg.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
@@ -208,6 +209,7 @@ TEST(YearOfTicks, BothChannelsOfSeveralInstallationsRunFor400Days)
         jpegs.push_back(pictures + "/p" + std::to_string(i) + ".jpg");
         test::writeFile(jpegs.back(), test::makeJpeg(48 + 8 * i, 32, i));
         bitmaps.push_back(pictures + "/q" + std::to_string(i) + ".bmp");
+        convertJpegToBmp(jpegs.back(), bitmaps.back());
     }
     const std::vector<std::string> mixed = {jpegs[0], jpegs[1], bitmaps[0], bitmaps[1]};
     const std::vector<std::string> screensavers = {"/usr/lib/xscreensaver/a.scr", "/usr/lib/xscreensaver/b.scr",

@@ -2,6 +2,7 @@
 
 #include "desktop/ScreenSaverSelection.h"
 #include "desktop/Wallpaper.h"
+#include "imaging/Jpeg.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
 #include "support/JpegEncode.h"
@@ -116,22 +117,8 @@ std::int32_t le32(const std::string& bytes, std::size_t offset)
     return static_cast<std::int32_t>(v);
 }
 
-TEST(ApplySteps, ExtensionRule)
+TEST(ApplySteps, BitmapBesideTheProgram)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\Pictures\\beach.jpg", ".JPG"},
-        {"/home/me/Pictures/beach.JpEg", ".JPEG"},
-        {"/home/me/a.tar.gz", ".GZ"},
-        {"C:\\my.pictures\\photo", ""},
-        {"/my.pictures/photo", ""},
-        {"photo", ""},
-        {"photo.", "."},
-        {"/p/photo.jpe", ".JPE"},
-        {"/p/\xC3\xA9t\xC3\xA9.jfif", ".JFIF"},
-        {"/p/x.j\xC3\xA9g", ".J\xC3\xA9G"}, // only ASCII letters change
-    };
-    for (const auto& [entry, extension] : cases)
-        EXPECT_EQ(upperExtension(entry), extension) << entry;
 #ifndef _WIN32
     EXPECT_EQ(wallpaperBitmapPath("/opt/plimbury"), "/opt/plimbury/lumavue.bmp");
     EXPECT_EQ(wallpaperBitmapPath("/"), "/lumavue.bmp");
@@ -144,21 +131,69 @@ TEST(ApplySteps, ExtensionRule)
 
 class WallpaperStep : public testing::Test {
 protected:
+    void SetUp() override
+    {
+        // A bitmap to use in place, made the way the program makes its own.
+        writeJpeg(dir.file("source.jpg"), 6, 4);
+        convertJpegToBmp(dir.file("source.jpg"), hills);
+    }
+
     test::TempDir dir;
     Log log;
     FakeStore store{log};
     FakeWallpaper wallpaper{log};
     std::string bitmap = wallpaperBitmapPath(dir.path().string());
+    std::string hills = dir.file("hills.bmp");
 };
 
-TEST_F(WallpaperStep, OtherPicturesGoToTheDesktopUnchangedAfterTheStyle)
+TEST_F(WallpaperStep, TheContentDecidesWhatIsConvertedNotTheName)
 {
-    for (const std::string entry : {"/p/hills.bmp", "/p/anim.gif", "/p/photo.jpe", "/p/photo.jfif", "/p/noext"}) {
+    struct Case {
+        const char* name;
+        bool jpeg;            // else a copy of the bitmap
+        bool converted;
+    };
+    const Case cases[] = {
+        {"photo.jpe", true, true},
+        {"photo.jfif", true, true},
+        {"PHOTO.JPG", true, true},
+        {"camera-raw-name", true, true},
+        {"bitmap.bmp", false, false},
+        {"bitmap named.jpg", false, false},
+        {"bitmap without extension", false, false},
+    };
+    for (const Case& c : cases) {
+        const std::string entry = dir.file(c.name);
+        if (c.jpeg)
+            writeJpeg(entry, 5, 3);
+        else
+            std::filesystem::copy_file(hills, entry, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::remove(bitmap);
         log.clear();
         applyWallpaper(entry, store, wallpaper, bitmap);
-        EXPECT_EQ(log, (Log{"TileWallPaper=0", "WallPaperStyle=2", "wallpaper " + entry}));
+        EXPECT_EQ(log, (Log{"TileWallPaper=0", "WallPaperStyle=2", "wallpaper " + (c.converted ? bitmap : entry)}))
+            << c.name;
+        EXPECT_EQ(std::filesystem::exists(bitmap), c.converted) << c.name;
     }
-    EXPECT_FALSE(std::filesystem::exists(bitmap)) << "nothing is converted";
+}
+
+TEST_F(WallpaperStep, WhatNoDecoderReadsIsReportedAndChangesNothing)
+{
+    test::writeFile(bitmap, "old picture");
+    const std::pair<const char*, std::string> cases[] = {
+        {"notes.gif", "GIF? no, a shopping list\n"},
+        {"empty.bmp", ""},
+        {"movie.avif", std::string("\0\0\0\x18" "ftypisom\0\0\0\0isomiso2", 24)},
+    };
+    for (const auto& [name, content] : cases) {
+        const std::string entry = dir.file(name);
+        test::writeFile(entry, content);
+        log.clear();
+        EXPECT_EQ(thrownText([&] { applyWallpaper(entry, store, wallpaper, bitmap); }),
+                  entry + " is not a picture this program can read");
+        EXPECT_TRUE(log.empty()) << name;
+        EXPECT_EQ(test::readFile(bitmap), "old picture");
+    }
 }
 
 TEST_F(WallpaperStep, JpegIsConvertedThenStyledThenHandedOver)
@@ -196,9 +231,9 @@ TEST_F(WallpaperStep, DisplaysOf256ColoursOrFewerGetAnEightBitPicture)
 TEST_F(WallpaperStep, AJpegThatCannotBeReadChangesNothing)
 {
     test::writeFile(bitmap, "old picture");
-    const std::string missing = dir.file("gone.jpg");
+    const std::string missing = dir.file("gone.bmp");
     const std::string broken = dir.file("broken.jpg");
-    test::writeFile(broken, "\xFF\xD8 not really a picture");
+    test::writeFile(broken, "\xFF\xD8\xFF not really a picture");
     for (const std::string& entry : {missing, broken}) {
         log.clear();
         const std::string text = thrownText([&] { applyWallpaper(entry, store, wallpaper, bitmap); });
@@ -218,16 +253,16 @@ TEST_F(WallpaperStep, StyleFailuresAreReportedAfterTheHandOver)
         const char* error;
     };
     const Case cases[] = {
-        {true, "", {"wallpaper /p/hills.bmp"}, "Failed to create key Desktop"},
-        {false, "TileWallPaper", {"wallpaper /p/hills.bmp"}, "Failed to set data for 'TileWallPaper'"},
-        {false, "WallPaperStyle", {"TileWallPaper=0", "wallpaper /p/hills.bmp"},
+        {true, "", {"wallpaper " + hills}, "Failed to create key Desktop"},
+        {false, "TileWallPaper", {"wallpaper " + hills}, "Failed to set data for 'TileWallPaper'"},
+        {false, "WallPaperStyle", {"TileWallPaper=0", "wallpaper " + hills},
          "Failed to set data for 'WallPaperStyle'"},
     };
     for (const Case& c : cases) {
         log.clear();
         store.cannotOpen = c.cannotOpen;
         store.refused = {c.refused};
-        EXPECT_EQ(thrownText([&] { applyWallpaper("/p/hills.bmp", store, wallpaper, bitmap); }), c.error);
+        EXPECT_EQ(thrownText([&] { applyWallpaper(hills, store, wallpaper, bitmap); }), c.error);
         EXPECT_EQ(log, c.log) << c.error;
     }
 }
@@ -236,7 +271,7 @@ TEST_F(WallpaperStep, ARefusingDesktopIsTheErrorReported)
 {
     store.cannotOpen = true;
     wallpaper.refuse = true;
-    EXPECT_EQ(thrownText([&] { applyWallpaper("/p/hills.bmp", store, wallpaper, bitmap); }),
+    EXPECT_EQ(thrownText([&] { applyWallpaper(hills, store, wallpaper, bitmap); }),
               "The desktop refused the picture");
 }
 
