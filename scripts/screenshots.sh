@@ -33,11 +33,14 @@ export DISPLAY=":$display"
 home=$work/home
 mkdir -p "$home/run" "$home/store" "$home/Pictures"
 chmod 700 "$home/run"
-# The wallpaper editor opens in the working folder: a few pictures there.
+# The wallpaper editor opens in the working folder: a few pictures there, in
+# the formats cameras, phones and downloads leave.
 convert -size 640x400 gradient:'#0b1d3f-#f0a04b' -swirl 60 "$home/Pictures/dusk.jpg"
-convert -size 640x400 plasma:'#2a6f97-#a9d6e5' -blur 0x3 "$home/Pictures/lagoon.jpg" 2>/dev/null ||
-  convert -size 640x400 gradient:'#2a6f97-#a9d6e5' "$home/Pictures/lagoon.jpg"
-convert -size 640x400 radial-gradient:'#fff3b0-#335c67' "$home/Pictures/sunrise.jpg"
+convert -size 640x400 plasma:'#2a6f97-#a9d6e5' -blur 0x3 "$home/Pictures/lagoon.png" 2>/dev/null ||
+  convert -size 640x400 gradient:'#2a6f97-#a9d6e5' "$home/Pictures/lagoon.png"
+convert -size 640x400 radial-gradient:'#fff3b0-#335c67' "$home/Pictures/sunrise.webp"
+convert -size 640x400 gradient:'#f6bd60-#84a59d' -swirl 120 -quality 80 "$home/Pictures/harbour.heic"
+convert -size 640x400 radial-gradient:'#ffffff-#6d8fa8' "$home/Pictures/snow.tiff"
 project=$home/show.lmv
 in_an_hour=$(date -d '+1 hour' +%y%m%d%H%M)
 tomorrow=$(date -d tomorrow +%-m%d)

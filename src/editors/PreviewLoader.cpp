@@ -30,10 +30,11 @@ QImage PreviewLoader::decode(const std::string& path, QSize size)
         return {};
     const QImage wrapped(picture.rgb.data(), picture.width, picture.height, picture.width * 3,
                          QImage::Format_RGB888);
-    // Stretched, not fitted: the preview fills its whole frame. A JPEG arrives
-    // already shrunk by libjpeg to less than twice the frame, where picking
-    // pixels looks as good as averaging them at a fraction of the cost; only
-    // a large bitmap is averaged down. scaled() copies out of `picture`.
+    // Stretched, not fitted: the preview fills its whole frame. A picture
+    // arrives already shrunk to less than twice the frame (by libjpeg, or
+    // averaged by powers of two while decoding), where picking pixels looks as
+    // good as averaging them at a fraction of the cost; only a large bitmap is
+    // averaged down. scaled() copies out of `picture`.
     const bool shrinksMuch = picture.width >= 2 * size.width() || picture.height >= 2 * size.height();
     return wrapped.scaled(size, Qt::IgnoreAspectRatio,
                           shrinksMuch ? Qt::SmoothTransformation : Qt::FastTransformation);

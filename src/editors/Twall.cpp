@@ -5,6 +5,7 @@
 #include "editors/FileListBox.h"
 #include "editors/PreviewLoader.h"
 #include "editors/SortedListBox.h"
+#include "imaging/PictureFormat.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,7 @@ const QSize kPreviewSize(344, 258);
 } // namespace
 
 Twall::Twall(QWidget* mainWindow, SortedListBox* mainList)
-    : ListEditor(mainWindow, mainList, QStringLiteral("wall"), QStringLiteral("*.jpg;*.bmp"))
+    : ListEditor(mainWindow, mainList, QStringLiteral("wall"), QString::fromLatin1(plimbury::kPictureFilePatterns))
 {
     BitBtn3->setGeometry(248, 147, 43, 25);
     Label1->move(208, 224);

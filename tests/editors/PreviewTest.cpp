@@ -17,8 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -89,9 +91,9 @@ TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
     writeBmp(dir.file("good.bmp"), 64, 48, QColor(10, 200, 10));
     writeFile(dir.file("photo.png"), "png");
     writeFile(dir.file("README"), "text");
-    writeFile(dir.file("Mixed.PnG"), "png");
-    writeFile(dir.file("broken.jpg"), "this is not a JPEG file");
-    writeFile(dir.file("broken.bmp"), "BM this is not a bitmap either");
+    writeFile(dir.file("broken.jpg"), "\xFF\xD8\xFF\xE0 a JPEG cut short");
+    writeFile(dir.file("text.jpg"), "this is not a JPEG file");
+    writeFile(dir.file("broken.bmp"), std::string("BM\0\0\0\0\0\0\0\0\0\0\0\0\x28\0\0\0 cut short", 28));
     const std::string gone = dir.file("gone.jpeg");
 
     // As the error report shows them: a period after a last letter or digit.
@@ -99,10 +101,10 @@ TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
         std::string path, text;
     };
     const Case cases[] = {
-        {dir.file("photo.png"), "Unknown picture file extension (.png)"},
-        {dir.file("Mixed.PnG"), "Unknown picture file extension (.PnG)"},
-        {dir.file("README"), "Unknown picture file extension (.)"},
-        {dir.file("broken.jpg"), "JPEG error #" + std::to_string(JERR_NO_SOI) + "."},
+        {dir.file("photo.png"), dir.file("photo.png") + " is not a picture this program can read."},
+        {dir.file("README"), dir.file("README") + " is not a picture this program can read."},
+        {dir.file("text.jpg"), dir.file("text.jpg") + " is not a picture this program can read."},
+        {dir.file("broken.jpg"), "JPEG error #" + std::to_string(JWRN_JPEG_EOF) + "."},
         {dir.file("broken.bmp"), "Bitmap image is not valid."},
         {gone, "Cannot open file \"" + gone + "\". " + std::strerror(ENOENT) + "."},
     };
@@ -115,6 +117,50 @@ TEST_F(Preview, FailuresAreReportedWithTheirTextAndThePreviousPictureStays)
         EXPECT_TRUE(near(shownColour(), QColor(10, 200, 10), 2)) << c.path;
     }
     EXPECT_EQ(shown.size(), 1u);
+}
+
+// Every format a person's picture folder holds today: listed by the disk
+// list whatever the case of its name, and previewed in its colour.
+TEST_F(Preview, EveryPictureFormatIsListedAndPreviewed)
+{
+    if (std::system("convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "ImageMagick's convert makes the pictures";
+    const struct {
+        const char* name;
+        const char* format;   // ImageMagick's
+        QColor colour;
+    } pictures[] = {
+        {"a.jpeg", "JPG", QColor(200, 30, 40)},    {"b.JPE", "JPG", QColor(30, 200, 40)},
+        {"c.jfif", "JPG", QColor(30, 40, 200)},    {"d.png", "PNG24", QColor(220, 220, 30)},
+        {"e.webp", "WEBP", QColor(30, 210, 210)},  {"f.GIF", "GIF", QColor(210, 30, 210)},
+        {"g.tif", "TIFF", QColor(120, 60, 20)},    {"h.TIFF", "TIFF", QColor(20, 120, 60)},
+        {"i.heic", "HEIC", QColor(60, 20, 120)},   {"j.heif", "HEIC", QColor(240, 130, 20)},
+        {"k.avif", "AVIF", QColor(20, 130, 240)},  {"l.bmp", "BMP3", QColor(130, 240, 20)},
+        {"m.JPG", "JPG", QColor(250, 250, 250)},
+    };
+    for (const auto& p : pictures) {
+        const std::string command = "convert -size 64x48 xc:'" + p.colour.name().toStdString() + "' " + p.format +
+                                    ":'" + dir.file(p.name) + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    writeFile(dir.file("notes.txt"), "not a picture");
+    writeFile(dir.file("clip.mp4"), "not a picture");
+    openFolder();
+
+    auto* disk = control<FileListBox>(wall, "FileListBox1");
+    ASSERT_EQ(disk->count(), static_cast<int>(std::size(pictures)));
+    for (int row = 0; row < disk->count(); ++row) {
+        disk->setCurrentRow(row);
+        ASSERT_TRUE(settle());
+        const std::string path = disk->pickedFile();
+        const auto* picture = std::find_if(std::begin(pictures), std::end(pictures),
+                                           [&](const auto& p) { return path == dir.file(p.name); });
+        ASSERT_NE(picture, std::end(pictures)) << path;
+        EXPECT_EQ(wall.previewPath(), path);
+        EXPECT_TRUE(near(shownColour(), picture->colour, 8))
+            << picture->name << " shows " << shownColour().name().toStdString();
+    }
+    EXPECT_TRUE(takeReportedErrors().empty());
 }
 
 TEST_F(Preview, OnlyTheNewestOfManyQuickSelectionsIsShown)
