@@ -18,6 +18,7 @@
 # Each takes some 25 seconds. A desktop whose programs are not installed is
 # left out, and the test then exits 77 (skipped) after the others ran.
 set -euo pipefail
+. "$(dirname "$0")/sway-session.sh"
 program=$(realpath "$1")
 
 if ! command -v convert >/dev/null || ! command -v od >/dev/null; then
@@ -331,34 +332,13 @@ if tool=$(missing "${needed[@]}"); then
   skipped+=("sway ($tool is not installed; packages sway, swaybg, grim, util-linux, passwd)")
 else
   started=$SECONDS
-  runas=() owner=""
-  if [ "$(id -u)" -eq 0 ]; then
-    created_user=plimbury-formats
-    id "$created_user" >/dev/null 2>&1 ||
-      useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$created_user"
-    runas=(setpriv --reuid="$(id -u "$created_user")" --regid="$(id -g "$created_user")" --clear-groups)
-    owner=$created_user
-  fi
+  ordinary_user plimbury-formats
+  owner=$created_user
   set_up "$work/sway" "$owner"
   logs=("$home/program.log" "$home/sway.log")
   printf '%s\n' "xwayland disable" "output HEADLESS-1 mode 640x480" >"$work/sway.conf"
   user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CACHE_HOME="$home/cache")
-  "${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${runas[@]}" \
-    sway -c "$work/sway.conf" >"$home/sway.log" 2>&1 &
-  pids+=($!)
-  wayland="" swaysock=""
-  for _ in $(seq 100); do
-    for socket in "$home/run"/wayland-? "$home/run"/sway-ipc.*.sock; do
-      [ -S "$socket" ] || continue
-      case $socket in
-        */wayland-?) wayland=${socket##*/} ;;
-        *) swaysock=$socket ;;
-      esac
-    done
-    [ -n "$wayland" ] && [ -n "$swaysock" ] && break
-    sleep 0.1
-  done
-  if [ -z "$wayland" ] || [ -z "$swaysock" ]; then fail "sway did not start"; fi
+  start_headless_sway "$work/sway.conf" "$home/sway.log"
   as_user() { "${user_env[@]}" WAYLAND_DISPLAY="$wayland" SWAYSOCK="$swaysock" "${runas[@]}" /usr/bin/env "$@"; }
   (exec "${program_env[@]}" WAYLAND_DISPLAY="$wayland" SWAYSOCK="$swaysock" PLIMBURY_DESKTOP=sway \
      "${runas[@]}" "$home/bin/plimbury" /TRAY >"$home/program.log" 2>&1) &

@@ -16,6 +16,7 @@
 # Each sway step takes about a second; the whole test some 15 seconds.
 # Exit 77 (skipped) when sway, swaybg, grim or Qt's Wayland plugin is missing.
 set -euo pipefail
+. "$(dirname "$0")/sway-session.sh"
 program=$(realpath "$1")
 probe=$(realpath "$2")
 
@@ -56,13 +57,7 @@ fail() {
 }
 
 # --- who runs it ------------------------------------------------------------------
-runas=()
-if [ "$(id -u)" -eq 0 ]; then
-  created_user=plimbury-wayland
-  id "$created_user" >/dev/null 2>&1 ||
-    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$created_user"
-  runas=(setpriv --reuid="$(id -u "$created_user")" --regid="$(id -g "$created_user")" --clear-groups)
-fi
+ordinary_user plimbury-wayland
 home=$work/home
 mkdir -p "$home/run" "$work/bin" "$home/store"
 chmod 700 "$home/run"
@@ -74,22 +69,7 @@ chown_home
 # --- a headless sway ----------------------------------------------------------------------
 printf '%s\n' "xwayland disable" "output HEADLESS-1 mode 640x480" >"$work/sway.conf"
 user_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CACHE_HOME="$home/cache")
-"${user_env[@]}" WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman "${runas[@]}" \
-  sway -c "$work/sway.conf" >"$work/sway.log" 2>&1 &
-pids+=($!)
-wayland="" swaysock=""
-for _ in $(seq 100); do
-  for socket in "$home/run"/wayland-? "$home/run"/sway-ipc.*.sock; do
-    [ -S "$socket" ] || continue
-    case $socket in
-      */wayland-?) wayland=${socket##*/} ;;
-      *) swaysock=$socket ;;
-    esac
-  done
-  [ -n "$wayland" ] && [ -n "$swaysock" ] && break
-  sleep 0.1
-done
-if [ -z "$wayland" ] || [ -z "$swaysock" ]; then fail "sway did not start"; fi
+start_headless_sway "$work/sway.conf" "$work/sway.log"
 user_env+=(WAYLAND_DISPLAY="$wayland" SWAYSOCK="$swaysock")
 as_user() { "${user_env[@]}" "${runas[@]}" /usr/bin/env "$@"; }
 # The same in the background; started_pid is then the program's own.
