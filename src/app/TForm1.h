@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -200,9 +201,11 @@ private:
     AppServices m_services;
 
     // What the rotation keeps between ticks: the parsed project file and each
-    // channel's last report; and whether a channel's error report is on the screen.
+    // channel's last report; whether a channel's error report is on the
+    // screen, and the newest report of that channel waiting for it to close.
     std::unique_ptr<plimbury::RotationEngine> m_engine;
     std::array<bool, 2> m_reporting{};
+    std::array<std::optional<std::string>, 2> m_heldReport;
 
     // The two rotation channels, as the timers' handlers name them.
     enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };

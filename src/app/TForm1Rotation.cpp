@@ -14,6 +14,9 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
+#include <string>
+#include <utility>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -69,10 +72,10 @@ void TForm1::rotationTick(ChannelSide side)
             partner.start();
     };
 
-    // While this channel's error report is open (its modal loop keeps the
-    // timers firing) the channel sits its turns out; the other one goes on.
-    // A paused show keeps its turns going without looking at the file.
-    if (m_reporting[side] || !equipped(side) || paused()) {
+    // A modal report keeps the timers firing, and the show goes on under it:
+    // nobody may be there to click it for days. A paused show keeps its turns
+    // going without looking at the file.
+    if (!equipped(side) || paused()) {
         handOver();
         return;
     }
@@ -81,13 +84,23 @@ void TForm1::rotationTick(ChannelSide side)
     // Every tick passes the turn on, a failing one too, and before its report:
     // the report's modal loop must find the turn already passed on.
     handOver();
-    if (result.report) {
-        m_reporting[side] = true;
-        const QPointer<TForm1> alive(this); // the window may close meanwhile
-        dialogs::showError(this, *result.report);
-        if (alive)
-            m_reporting[side] = false;
+    if (!result.report)
+        return;
+    if (m_reporting[side]) {
+        // One box per channel: a newer failure waits for the open one.
+        m_heldReport[side] = *result.report;
+        return;
     }
+    m_reporting[side] = true;
+    const QPointer<TForm1> alive(this); // the window may close meanwhile
+    std::optional<std::string> text = *result.report;
+    while (text) {
+        dialogs::showError(this, *text);
+        if (!alive)
+            return;
+        text = std::exchange(m_heldReport[side], std::nullopt);
+    }
+    m_reporting[side] = false;
 }
 
 void TForm1::Timer1Timer()
