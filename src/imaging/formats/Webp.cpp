@@ -200,34 +200,65 @@ private:
     WebPIDecoder* m_decoder = nullptr;
 };
 
-struct AnimationDecoderDeleter {
-    void operator()(WebPAnimDecoder* decoder) const { WebPAnimDecoderDelete(decoder); }
+struct DemuxerDeleter {
+    void operator()(WebPDemuxer* demuxer) const { WebPDemuxDelete(demuxer); }
 };
 
 // The first frame of an animation, as the animation shows it: drawn on its
-// canvas, which starts transparent. `bytes` holds the whole file.
+// canvas, which starts transparent, so over black everything around the
+// frame is black. Only the frame is decoded and held, never a canvas: a
+// few hundred bytes may declare a canvas of a gigabyte. `bytes` holds the
+// whole file.
 void decodeFirstFrame(const FileBytes& bytes, const std::string& path, RowSink& sink, int width, int height)
 {
-    WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options))
-        throwDecodeError(PictureFormat::WebP, path, statusText(VP8_STATUS_INVALID_PARAM));
-    options.color_mode = MODE_rgbA;
-    options.use_threads = 0;
+    const auto damaged = [&] { throwDecodeError(PictureFormat::WebP, path, "the animation is damaged or incomplete"); };
     const WebPData webpData {bytes.data(), bytes.size()};
-    const std::unique_ptr<WebPAnimDecoder, AnimationDecoderDeleter> decoder(WebPAnimDecoderNew(&webpData, &options));
+    const std::unique_ptr<WebPDemuxer, DemuxerDeleter> demuxer(WebPDemux(&webpData));
     // The demuxer refuses a file cut short as well as a damaged one.
-    if (!decoder)
-        throwDecodeError(PictureFormat::WebP, path, "the animation is damaged or incomplete");
-    WebPAnimInfo info;
-    std::uint8_t* canvas = nullptr;
-    int timestamp = 0;
-    if (!WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width != static_cast<std::uint32_t>(width) ||
-        info.canvas_height != static_cast<std::uint32_t>(height) ||
-        !WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp))
-        throwDecodeError(PictureFormat::WebP, path, statusText(VP8_STATUS_BITSTREAM_ERROR));
+    if (!demuxer || WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_WIDTH) != static_cast<std::uint32_t>(width) ||
+        WebPDemuxGetI(demuxer.get(), WEBP_FF_CANVAS_HEIGHT) != static_cast<std::uint32_t>(height))
+        damaged();
+    WebPIterator frame;
+    if (!WebPDemuxGetFrame(demuxer.get(), 1, &frame))
+        damaged();
+    const std::unique_ptr<WebPIterator, void (*)(WebPIterator*)> release(&frame, WebPDemuxReleaseIterator);
+    if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width <= 0 || frame.height <= 0 ||
+        frame.x_offset + frame.width > width || frame.y_offset + frame.height > height)
+        damaged();
 
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        throwDecodeError(PictureFormat::WebP, path, statusText(VP8_STATUS_INVALID_PARAM));
+    // Premultiplied alpha is the frame composed over black.
+    config.output.colorspace = MODE_rgbA;
+    const VP8StatusCode status = WebPDecode(frame.fragment.bytes, frame.fragment.size, &config);
+    const std::unique_ptr<WebPDecBuffer, void (*)(WebPDecBuffer*)> frameBuffer(&config.output, WebPFreeDecBuffer);
+    if (status != VP8_STATUS_OK)
+        throwDecodeError(PictureFormat::WebP, path, statusText(status));
+    if (config.output.width != frame.width || config.output.height != frame.height)
+        damaged();
+
+    const std::size_t stride = static_cast<std::size_t>(width) * 3;
+    std::vector<std::uint8_t> band(stride * bandHeight, 0);
+    std::vector<const std::uint8_t*> rows(bandHeight);
+    const WebPRGBABuffer& pixels = config.output.u.RGBA;
     sink.start(width, height);
-    RowPasser(sink, width, true).pass(canvas, width * 4, 0, height);
+    for (int y = 0; y < height; y += bandHeight) {
+        const int n = std::min(bandHeight, height - y);
+        for (int i = 0; i < n; ++i) {
+            std::uint8_t* row = band.data() + stride * static_cast<std::size_t>(i);
+            const int frameRow = y + i - frame.y_offset;
+            std::fill(row, row + stride, std::uint8_t {0});
+            if (frameRow >= 0 && frameRow < frame.height) {
+                const std::uint8_t* in = pixels.rgba + static_cast<std::ptrdiff_t>(pixels.stride) * frameRow;
+                std::uint8_t* out = row + 3 * static_cast<std::size_t>(frame.x_offset);
+                for (int x = 0; x < frame.width; ++x)
+                    std::memcpy(out + 3 * x, in + 4 * x, 3);
+            }
+            rows[static_cast<std::size_t>(i)] = row;
+        }
+        sink.putRows(rows.data(), n);
+    }
     sink.finish();
 }
 
