@@ -20,6 +20,11 @@ extern "C" int replayProfileFileFuzz(const std::uint8_t* data, std::size_t size)
 extern "C" int replayStoreFuzz(const std::uint8_t* data, std::size_t size);
 extern "C" int replayJpegToBmpFuzz(const std::uint8_t* data, std::size_t size);
 extern "C" int replayRotationTickFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayPngToBmpFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayWebpToBmpFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayGifToBmpFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayTiffToBmpFuzz(const std::uint8_t* data, std::size_t size);
+extern "C" int replayHeifToBmpFuzz(const std::uint8_t* data, std::size_t size);
 
 namespace plimbury {
 namespace {
@@ -70,7 +75,12 @@ INSTANTIATE_TEST_SUITE_P(Drivers, FuzzReplay,
                                          Target{"ProfileFileFuzz", replayProfileFileFuzz},
                                          Target{"StoreFuzz", replayStoreFuzz},
                                          Target{"JpegToBmpFuzz", replayJpegToBmpFuzz},
-                                         Target{"RotationTickFuzz", replayRotationTickFuzz}),
+                                         Target{"RotationTickFuzz", replayRotationTickFuzz},
+                                         Target{"PngToBmpFuzz", replayPngToBmpFuzz},
+                                         Target{"WebpToBmpFuzz", replayWebpToBmpFuzz},
+                                         Target{"GifToBmpFuzz", replayGifToBmpFuzz},
+                                         Target{"TiffToBmpFuzz", replayTiffToBmpFuzz},
+                                         Target{"HeifToBmpFuzz", replayHeifToBmpFuzz}),
                          [](const testing::TestParamInfo<Target>& target) { return std::string(target.param.name); });
 
 } // namespace
