@@ -18,13 +18,13 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include <jpeglib.h>
 #include <jerror.h>
 
 namespace {
 
+using plimbury::fuzz::checkBitmap;
 using plimbury::fuzz::failure;
 
 struct JumpingErrors {
@@ -59,41 +59,6 @@ bool headerSize(const std::uint8_t* data, std::size_t size, unsigned& width, uns
     height = cinfo.image_height;
     jpeg_destroy_decompress(&cinfo);
     return true;
-}
-
-std::uint32_t u32(const std::string& b, std::size_t at)
-{
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at]))
-        | static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8
-        | static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16
-        | static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
-std::uint16_t u16(const std::string& b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-// Width and height of a bitmap as the converter must write it (24 bits, or 8
-// with the 252 colours of its palette); fails the run otherwise.
-std::pair<std::uint32_t, std::uint32_t> checkBitmap(const std::string& bmp, int bits)
-{
-    if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M')
-        failure("not a bitmap");
-    const std::uint32_t w = u32(bmp, 18);
-    const std::uint32_t h = u32(bmp, 22);
-    const std::uint32_t colours = bits == 8 ? 252 : 0;
-    const std::uint64_t pixels = 54 + 4 * colours;
-    const std::uint64_t stride = (std::uint64_t{w} * static_cast<unsigned>(bits / 8) + 3) & ~std::uint64_t{3};
-    const std::uint64_t expected = pixels + stride * h;
-    if (w == 0 || h == 0 || h > 0x7FFFFFFF)
-        failure("bitmap dimensions out of range");
-    if (bmp.size() != expected || u32(bmp, 2) != expected)
-        failure("bitmap size does not match its dimensions");
-    if (u32(bmp, 10) != pixels || u32(bmp, 14) != 40 || u16(bmp, 26) != 1 || u16(bmp, 28) != bits
-        || u32(bmp, 30) != 0 || u32(bmp, 34) != expected - pixels || u32(bmp, 46) != colours)
-        failure("bitmap header fields");
-    return {w, h};
 }
 
 } // namespace
@@ -146,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         failure("converted with 24 bits but not with a palette", e.what());
     }
-    if (checkBitmap(plimbury::fuzz::readAll(bmp), 8) != std::pair {w, h})
+    if (checkBitmap(plimbury::fuzz::readAll(bmp), 8) != plimbury::fuzz::PictureSize {w, h})
         failure("the 8-bit bitmap's dimensions differ from the 24-bit one's");
     return 0;
 }
