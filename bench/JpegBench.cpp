@@ -14,6 +14,7 @@
 // Usage: jpeg_bench [data folder] [runs]     (default: ./jpeg-bench-data, 3)
 // The data folder keeps the generated pictures between runs.
 
+#include "ChildRun.h"
 #include "imaging/Jpeg.h"
 #include "imaging/Picture.h"
 #include "support/JpegEncode.h"
@@ -124,60 +125,15 @@ void writePhotoJpeg(const std::string& path, int width, int height, std::uint32_
 
 // ---- child processes ----------------------------------------------------------
 
-struct RunResult {
-    double seconds = 0;
-    double peakMiB = 0;
-    double cpuSeconds = 0;   // user + system, all threads
-};
+using plimbury::bench::ownPeakMiB;
+using plimbury::bench::RunResult;
 
 std::string self;
 std::string reportPath;   // where our children write their VmHWM
 
-double ownPeakMiB()
-{
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    char line[256];
-    long kib = 0;
-    while (f && std::fgets(line, sizeof line, f)) {
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
-            break;
-    }
-    if (f)
-        std::fclose(f);
-    return static_cast<double>(kib) / 1024.0;
-}
-
 RunResult run(const std::vector<std::string>& args)
 {
-    fs::remove(reportPath);
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto started = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + args[0]);
-    int status = 0;
-    rusage usage {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("wait4 failed");
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(args[0] + " " + args[1] + " failed");
-    const auto cpu = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
-    RunResult result {seconds, static_cast<double>(usage.ru_maxrss) / 1024.0, cpu(usage.ru_utime) + cpu(usage.ru_stime)};
-    if (args[0] == self) {
-        std::FILE* f = std::fopen(reportPath.c_str(), "r");
-        if (!f || std::fscanf(f, "%lf", &result.peakMiB) != 1)
-            throw std::runtime_error("no peak reported by " + args[1]);
-        std::fclose(f);
-    }
-    return result;
+    return plimbury::bench::runChild(args, self, reportPath, false);
 }
 
 std::string ensurePhoto(const fs::path& folder, int width, int height, std::uint32_t seed, int orientation = 1)

@@ -20,6 +20,7 @@
 //
 // Usage: picture_bench [data folder] [runs]   (default: ./picture-bench-data, 3)
 
+#include "ChildRun.h"
 #include "imaging/Decoders.h"
 
 #include <algorithm>
@@ -76,64 +77,15 @@ const Size kSizes[] = {{"24 MP", 6000, 4000}, {"50 MP", 8660, 5775}};
 
 // ---- child processes ----------------------------------------------------------
 
-struct RunResult {
-    double seconds = 0;
-    double peakMiB = 0;
-};
+using plimbury::bench::ownPeakMiB;
+using plimbury::bench::RunResult;
 
 std::string self;
 std::string reportPath;   // where our children write their VmHWM
 
-double ownPeakMiB()
-{
-    std::FILE* f = std::fopen("/proc/self/status", "r");
-    char line[256];
-    long kib = 0;
-    while (f && std::fgets(line, sizeof line, f)) {
-        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1)
-            break;
-    }
-    if (f)
-        std::fclose(f);
-    return static_cast<double>(kib) / 1024.0;
-}
-
-// Runs the command with its output to /dev/null; throws when it fails.
 RunResult run(const std::vector<std::string>& args)
 {
-    fs::remove(reportPath);
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const auto started = Clock::now();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + args[0]);
-    int status = 0;
-    rusage usage {};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        throw std::runtime_error("wait4 failed");
-    const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    posix_spawn_file_actions_destroy(&actions);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::string command;
-        for (const std::string& a : args)
-            command += " " + a;
-        throw std::runtime_error("failed:" + command);
-    }
-    RunResult result {seconds, static_cast<double>(usage.ru_maxrss) / 1024.0};
-    if (args[0] == self) {
-        std::FILE* f = std::fopen(reportPath.c_str(), "r");
-        if (!f || std::fscanf(f, "%lf", &result.peakMiB) != 1)
-            throw std::runtime_error("no peak reported by " + args[1]);
-        std::fclose(f);
-    }
-    return result;
+    return plimbury::bench::runChild(args, self, reportPath, true);
 }
 
 std::vector<std::string> words(const std::string& text)
