@@ -22,4 +22,22 @@ InputFile openInputFile(const std::string& path)
     return file;
 }
 
+int seekInput(std::FILE* file, std::int64_t offset, int whence)
+{
+#ifdef _WIN32
+    return _fseeki64(file, offset, whence);
+#else
+    return fseeko(file, static_cast<off_t>(offset), whence);
+#endif
+}
+
+std::int64_t tellInput(std::FILE* file)
+{
+#ifdef _WIN32
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
 } // namespace plimbury

@@ -52,24 +52,6 @@ void initialiseOnce()
     static_cast<void>(initialised);
 }
 
-std::int64_t tell(std::FILE* file)
-{
-#ifdef _WIN32
-    return _ftelli64(file);
-#else
-    return ftello(file);
-#endif
-}
-
-int seekTo(std::FILE* file, std::int64_t position, int whence)
-{
-#ifdef _WIN32
-    return _fseeki64(file, position, whence);
-#else
-    return fseeko(file, static_cast<off_t>(position), whence);
-#endif
-}
-
 struct Source {
     std::FILE* file = nullptr;
     std::int64_t size = 0;
@@ -82,7 +64,7 @@ Source& sourceOf(void* userData)
 
 std::int64_t getPosition(void* userData)
 {
-    return tell(sourceOf(userData).file);
+    return tellInput(sourceOf(userData).file);
 }
 
 int readBytes(void* data, std::size_t size, void* userData)
@@ -92,7 +74,7 @@ int readBytes(void* data, std::size_t size, void* userData)
 
 int seekBytes(std::int64_t position, void* userData)
 {
-    return seekTo(sourceOf(userData).file, position, SEEK_SET);
+    return seekInput(sourceOf(userData).file, position, SEEK_SET);
 }
 
 // The file does not grow while it is read: whatever lies beyond its end is
@@ -133,9 +115,9 @@ void decodeHeifFile(const std::string& path, RowSink& sink)
     initialiseOnce();
     Source source;
     source.file = file.get();
-    if (seekTo(source.file, 0, SEEK_END) == 0)
-        source.size = tell(source.file);
-    if (source.size < 0 || seekTo(source.file, 0, SEEK_SET) != 0)
+    if (seekInput(source.file, 0, SEEK_END) == 0)
+        source.size = tellInput(source.file);
+    if (source.size < 0 || seekInput(source.file, 0, SEEK_SET) != 0)
         throwDecodeError(PictureFormat::Heif, path, "the file cannot be read");
 
     const auto check = [&](const heif_error& error) {

@@ -169,15 +169,6 @@ std::uint32_t bigEndian32(const unsigned char* p)
     return std::uint32_t {p[0]} << 24 | std::uint32_t {p[1]} << 16 | std::uint32_t {p[2]} << 8 | p[3];
 }
 
-bool skipBytes(std::FILE* file, std::uint64_t count)
-{
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<std::int64_t>(count), SEEK_CUR) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(count), SEEK_CUR) == 0;
-#endif
-}
-
 // The orientation in the file's eXIf chunk, 1 without one. Writers put the
 // chunk before the image data or after it (ImageMagick does), so the chunk
 // headers are walked from the start, seeking over the data of the others.
@@ -199,7 +190,7 @@ int exifOrientationOf(std::FILE* file)
                     orientation = anyExifOrientation(exif.data(), exif.size());
                 break;
             }
-            if (!skipBytes(file, std::uint64_t {length} + 4))   // the data and its CRC
+            if (seekInput(file, std::int64_t {length} + 4, SEEK_CUR) != 0)   // the data and its CRC
                 break;
         }
     }

@@ -103,24 +103,11 @@ tmsize_t writeProc(thandle_t, void*, tmsize_t)
     return -1;
 }
 
-std::int64_t tell(std::FILE* file)
-{
-#ifdef _WIN32
-    return _ftelli64(file);
-#else
-    return ftello(file);
-#endif
-}
-
 toff_t seekProc(thandle_t handle, toff_t offset, int whence)
 {
     std::FILE* file = readingOf(handle).file;
-#ifdef _WIN32
-    const int failed = _fseeki64(file, static_cast<std::int64_t>(offset), whence);
-#else
-    const int failed = fseeko(file, static_cast<off_t>(offset), whence);
-#endif
-    return failed ? static_cast<toff_t>(-1) : static_cast<toff_t>(tell(file));
+    const int failed = seekInput(file, static_cast<std::int64_t>(offset), whence);
+    return failed ? static_cast<toff_t>(-1) : static_cast<toff_t>(tellInput(file));
 }
 
 int closeProc(thandle_t)
@@ -131,7 +118,7 @@ int closeProc(thandle_t)
 toff_t sizeProc(thandle_t handle)
 {
     std::FILE* file = readingOf(handle).file;
-    const std::int64_t here = tell(file);
+    const std::int64_t here = tellInput(file);
     const toff_t size = seekProc(handle, 0, SEEK_END);
     seekProc(handle, static_cast<toff_t>(here), SEEK_SET);
     return size;

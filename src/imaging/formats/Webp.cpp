@@ -56,15 +56,6 @@ std::uint32_t littleEndian32(const unsigned char* p)
     return std::uint32_t {p[0]} | std::uint32_t {p[1]} << 8 | std::uint32_t {p[2]} << 16 | std::uint32_t {p[3]} << 24;
 }
 
-bool skipBytes(std::FILE* file, std::uint64_t count)
-{
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<std::int64_t>(count), SEEK_CUR) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(count), SEEK_CUR) == 0;
-#endif
-}
-
 struct Layout {
     int orientation = 1;
     std::uint64_t riffEnd = 0;   // the file's size as its RIFF header gives it
@@ -89,7 +80,7 @@ Layout layoutOf(std::FILE* file)
             littleEndian32(header + 4) >= 1 && std::fread(&flags, 1, 1, file) == 1 && (flags & exifFlag) != 0) {
             std::uint32_t size = littleEndian32(header + 4);
             std::uint64_t next = 12 + 8 + std::uint64_t {size} + (size & 1);
-            bool more = skipBytes(file, next - 12 - 8 - 1);
+            bool more = seekInput(file, static_cast<std::int64_t>(next - 12 - 8 - 1), SEEK_CUR) == 0;
             while (more && next + 8 <= layout.riffEnd && std::fread(header, 1, 8, file) == 8) {
                 size = littleEndian32(header + 4);
                 if (std::memcmp(header, "EXIF", 4) == 0) {
@@ -100,7 +91,7 @@ Layout layoutOf(std::FILE* file)
                 }
                 const std::uint64_t skip = std::uint64_t {size} + (size & 1);
                 next += 8 + skip;
-                more = skipBytes(file, skip);
+                more = seekInput(file, static_cast<std::int64_t>(skip), SEEK_CUR) == 0;
             }
         }
     }
