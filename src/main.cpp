@@ -13,7 +13,7 @@
 #include "platform/Store.h"
 #include "platform/System.h"
 #ifndef _WIN32
-#include "desktop/DesktopBackend.h"
+#include "desktop/Session.h"
 #endif
 
 #include <QApplication>

@@ -17,6 +17,7 @@
 
 #include "desktop/MonitorWatch.h"
 #include "imaging/Picture.h"
+#include "platform/Launcher.h"
 
 #include <cstdint>
 #include <functional>
@@ -63,13 +64,6 @@ std::unique_ptr<DesktopBackend> makeDesktopBackend(const std::string& name);
 // window it may also offer is not what is shown; then "x11" when DISPLAY is
 // set; else "none".
 std::string detectDesktop();
-
-// The Qt platform plugin the program's windows should use, from the
-// environment: "" (Qt's own choice) when QT_QPA_PLATFORM is set or there is
-// no Wayland session (WAYLAND_DISPLAY unset); "xcb" for a Wayland session
-// that also offers X11 (DISPLAY set), where a window may place itself and
-// be shaped; "wayland" for one without X11.
-std::string windowPlatform();
 
 inline constexpr const char* kSlideshowNotice =
     "The desktop's own slideshow is switched on and will replace the wallpaper at its next turn; "
@@ -122,21 +116,6 @@ std::unique_ptr<DesktopBackend> makeKdeBackend(ScriptRunner runner);
 // "slideshow" when one of them was showing Plasma's own slideshow.
 std::string plasmaWallpaperScript(const std::string& fileUri);
 
-// A program started without a shell, waited for.
-struct CommandResult {
-    int startErrno = 0;    // why it could not be started; 0 when it was
-    int exitStatus = -1;   // -1 when it did not exit by itself in time
-    std::string output;    // standard output and standard error together
-};
-using CommandRunner = std::function<CommandResult(const std::vector<std::string>& argv)>;
-// Runs argv[0] (looked up in PATH) with the rest as its arguments, standard
-// input from /dev/null, and waits at most `timeoutMs` for it to end; a program
-// still running then is killed.
-CommandResult runCommand(const std::vector<std::string>& argv, int timeoutMs = 15000);
-// The full path of the executable file `name` as execvp would find it in PATH
-// (a name with a "/" is taken as it is); "" when there is none.
-std::string findProgram(const std::string& name);
-
 // sway and other wlroots compositors that take swaymsg: "output * bg <path> stretch".
 std::unique_ptr<DesktopBackend> makeSwayBackend();
 std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner);
@@ -167,44 +146,8 @@ using PictureReader = std::function<Picture(const std::string& path, int screenW
 std::unique_ptr<DesktopBackend> makeX11Backend();
 std::unique_ptr<DesktopBackend> makeX11Backend(PictureReader reader);
 
-// ---------------------------------------------------------------------------
-// Helpers shared by the backends.
-
-// "file://" + the path with every byte outside RFC 3986's unreserved set
-// and "/" percent-encoded.
-std::string fileUri(const std::string& path);
-
-// Throws Error("Cannot open file \"<path>\". <system text>") unless `path` is
-// a file that can be read: a desktop given a missing picture says nothing.
-void requireReadableFile(const std::string& path);
-
-// Desktops that cache pictures by file name do not reload a path they have
-// already shown, and "lumavue.bmp" keeps its name at every change. This hands
-// out a new name each time: a hard link to `path` (a copy where a link is not
-// possible) in `folder` (created if missing), named
-// wallpaper-<n><extension of path> with n one more than any such file there.
-// The newest earlier one stays, as the desktop shows it until it has taken the
-// new one; all before it are removed.
-// Throws Error("Cannot create file \"<new path>\". <system text>") when the
-// link and the copy both fail, and the "Cannot open file" text when `path`
-// cannot be read.
-std::string freshWallpaperPath(const std::string& path, const std::string& folder);
-// ${XDG_CACHE_HOME:-$HOME/.cache}/plimbury
-std::string wallpaperCacheFolder();
-
-// The depth of the X display named by DISPLAY (its default screen's root
-// window), the wallpaper being shown there whatever the desktop; 24 without
-// a display or when it cannot be opened.
-int x11ScreenDepth();
-
 // makeSystemWallpaper() with a given backend instead of PLIMBURY_DESKTOP's,
 // for tests of a backend through the whole hand-over.
 std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<DesktopBackend> backend);
-
-// The session the environment describes, in words for the user who is told
-// that detectDesktop() found nothing to drive: "no display", "an X11
-// session", "a Wayland session of an unknown kind", each followed by
-// ` (XDG_CURRENT_DESKTOP "<value>")` (or DESKTOP_SESSION's) when one is set.
-std::string describeSession();
 
 } // namespace plimbury::desktop

@@ -2,7 +2,6 @@
 // Small facilities of the operating system.
 
 #include <string>
-#include <vector>
 
 namespace plimbury {
 
@@ -22,15 +21,9 @@ const char* pathSeparator();
 std::string programDataFolder();
 
 // Opens a document with the desktop's default handler (xdg-open away from
-// Windows); failures are ignored.
+// Windows, started as startDetached() of Launcher.h does); failures are
+// ignored.
 void openDocument(const std::string& path);
-
-// Starts `program` with exactly `args` (no shell), detached: not waited for,
-// no zombie left behind. A program name without a separator is looked up in
-// PATH. Returns false when it could not be started (not found, not
-// executable, no process); what the program does after it started is not
-// looked at. The started program inherits no file descriptors but 0, 1 and 2.
-bool startDetached(const std::string& program, const std::vector<std::string>& args);
 
 // The folder where screen-saver programs live (GetSystemDirectoryA on
 // Windows). Away from Windows the screen-saver programs are xscreensaver's

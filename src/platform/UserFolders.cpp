@@ -1,6 +1,6 @@
 #include "platform/UserFolders.h"
 
-#include <cstdlib>
+#include "platform/System.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -9,27 +9,26 @@
 
 namespace plimbury {
 
-namespace {
-
-std::string homeFolder()
+std::string userHomeFolder()
 {
-    if (const char* home = std::getenv("HOME"); home && *home)
+    if (std::string home = environmentValue("HOME"); !home.empty())
         return home;
 #ifndef _WIN32
-    // Services and some session managers start programs without HOME.
     if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir)
         return entry->pw_dir;
 #endif
     return {};
 }
 
+namespace {
+
 std::string baseFolder(const char* variable, const char* underHome)
 {
     // Relative values are invalid in the XDG layout and would make the
     // result depend on the working folder.
-    if (const char* value = std::getenv(variable); value && value[0] == '/')
+    if (std::string value = environmentValue(variable); !value.empty() && value[0] == '/')
         return value;
-    return homeFolder() + underHome;
+    return userHomeFolder() + underHome;
 }
 
 } // namespace

@@ -8,6 +8,10 @@
 
 namespace plimbury {
 
+// $HOME, else the password database's entry for this user (services and some
+// session managers start programs without HOME); "" when neither tells.
+std::string userHomeFolder();
+
 // ${XDG_CONFIG_HOME:-$HOME/.config}
 std::string userConfigFolder();
 

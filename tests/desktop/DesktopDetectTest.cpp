@@ -4,6 +4,7 @@
 #ifndef _WIN32
 
 #include "desktop/DesktopBackend.h"
+#include "desktop/Session.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -21,7 +22,7 @@ using plimbury::test::writeFile;
 
 namespace {
 
-TEST(DesktopDetect, UnknownWaylandSessionsGetSwaybgWhenItIsInPath)
+TEST(DesktopDetect, TheSessionsVariablesAndSwaybgInPathChooseTheBackend)
 {
     TempDir dir;
     // Folders for PATH: one with an executable swaybg, one with a swaybg
@@ -36,59 +37,62 @@ TEST(DesktopDetect, UnknownWaylandSessionsGetSwaybgWhenItIsInPath)
     const std::string unrunnable = dir.file("unrunnable");
     const std::string without = dir.file("without");
     const std::string later = without + ":" + unrunnable + ":" + with;
+    const char* const swaysock = "/run/user/1000/sway-ipc.sock";
 
     struct Case {
-        const char* current;
-        const char* sway;
-        const char* wayland;
-        const char* display;
-        std::string path;
-        const char* backend;
+        const char* current = nullptr;
+        const char* session = nullptr;
+        const char* sway = nullptr;
+        const char* wayland = nullptr;
+        const char* display = nullptr;
+        std::string path = {};  // PATH; a folder without swaybg when empty
+        const char* backend = nullptr;
     };
     for (const Case& c : {
-             Case{"Hyprland", nullptr, "wayland-1", nullptr, with, "swaybg"},
-             Case{"river", nullptr, "wayland-1", ":1", later, "swaybg"},
-             Case{nullptr, nullptr, "wayland-0", nullptr, with, "swaybg"},
-             Case{"labwc:wlroots", nullptr, "wayland-0", nullptr, unrunnable, "none"},
-             Case{"wayfire", nullptr, "wayland-0", ":0", without, "none"},
+             Case{.current = "GNOME", .wayland = "wayland-0", .display = ":0", .backend = "gnome"},
+             Case{.current = "ubuntu:GNOME", .display = ":0", .backend = "gnome"},
+             Case{.current = "Budgie:GNOME", .display = ":0", .backend = "gnome"},
+             Case{.current = "Unity", .display = ":0", .backend = "gnome"},
+             Case{.current = "X-Cinnamon", .display = ":0", .backend = "cinnamon"},
+             Case{.current = "MATE", .display = ":0", .backend = "mate"},
+             Case{.current = "XFCE", .display = ":0", .backend = "xfce"},
+             Case{.current = "KDE", .wayland = "wayland-0", .backend = "kde"},
+             Case{.current = "LXQt", .display = ":0", .backend = "lxqt"},
+             Case{.current = "sway", .sway = swaysock, .wayland = "wayland-1", .backend = "sway"},
+             Case{.current = "X-Unknown:XFCE", .display = ":0", .backend = "xfce"},
+             Case{.session = "plasma", .display = ":0", .backend = "kde"},
+             Case{.current = "", .session = "/usr/share/xsessions/xfce", .display = ":0", .backend = "xfce"},
+             Case{.session = "cinnamon", .display = ":0", .backend = "cinnamon"},
+             Case{.current = "Hyprland", .sway = swaysock, .wayland = "wayland-1", .backend = "sway"},
+             Case{.current = "Hyprland", .session = "hyprland", .wayland = "wayland-1", .display = ":1", .backend = "none"},
+             Case{.session = "openbox", .display = ":0", .backend = "x11"},
+             Case{.current = "i3", .session = "i3", .display = ":0", .backend = "x11"},
+             Case{.backend = "none"},
+             // An unknown Wayland session gets swaybg where it can be run.
+             Case{.current = "Hyprland", .wayland = "wayland-1", .path = with, .backend = "swaybg"},
+             Case{.current = "river", .wayland = "wayland-1", .display = ":1", .path = later, .backend = "swaybg"},
+             Case{.wayland = "wayland-0", .path = with, .backend = "swaybg"},
+             Case{.current = "labwc:wlroots", .wayland = "wayland-0", .path = unrunnable, .backend = "none"},
+             Case{.current = "wayfire", .wayland = "wayland-0", .display = ":0", .backend = "none"},
              // Known desktops and sway keep their own, whatever is installed.
-             Case{"sway", "/run/user/1000/sway-ipc.sock", "wayland-1", nullptr, with, "sway"},
-             Case{"Hyprland", "/run/user/1000/sway-ipc.sock", "wayland-1", nullptr, with, "sway"},
-             Case{"KDE", nullptr, "wayland-0", ":1", with, "kde"},
-             Case{"GNOME", nullptr, "wayland-0", ":0", with, "gnome"},
+             Case{.current = "sway", .sway = swaysock, .wayland = "wayland-1", .path = with, .backend = "sway"},
+             Case{.current = "Hyprland", .sway = swaysock, .wayland = "wayland-1", .path = with, .backend = "sway"},
+             Case{.current = "KDE", .wayland = "wayland-0", .display = ":1", .path = with, .backend = "kde"},
+             Case{.current = "GNOME", .wayland = "wayland-0", .display = ":0", .path = with, .backend = "gnome"},
              // swaybg draws on Wayland only.
-             Case{"i3", nullptr, nullptr, ":0", with, "x11"},
-             Case{nullptr, nullptr, nullptr, nullptr, with, "none"},
+             Case{.current = "i3", .display = ":0", .path = with, .backend = "x11"},
+             Case{.path = with, .backend = "none"},
          }) {
-        SCOPED_TRACE(std::string(c.current ? c.current : "-") + " / " + c.path);
+        SCOPED_TRACE(std::string(c.current ? c.current : "-") + " / " + (c.session ? c.session : "-") + " / " +
+                     c.path);
         ScopedEnv current("XDG_CURRENT_DESKTOP", c.current);
-        ScopedEnv session("DESKTOP_SESSION", nullptr);
+        ScopedEnv session("DESKTOP_SESSION", c.session);
         ScopedEnv sway("SWAYSOCK", c.sway);
         ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
         ScopedEnv display("DISPLAY", c.display);
-        ScopedEnv path("PATH", c.path.c_str());
+        ScopedEnv path("PATH", (c.path.empty() ? without : c.path).c_str());
         EXPECT_EQ(detectDesktop(), c.backend);
     }
-}
-
-TEST(DesktopDetect, FindProgramSearchesPathLikeExecvp)
-{
-    TempDir dir;
-    for (const char* folder : {"a", "b", "c/tool"})
-        std::filesystem::create_directories(dir.file(folder));
-    writeFile(dir.file("a/tool"), "#!/bin/sh\n");
-    chmod(dir.file("a/tool").c_str(), 0644);
-    writeFile(dir.file("b/tool"), "#!/bin/sh\n");
-    chmod(dir.file("b/tool").c_str(), 0755);
-    chmod(dir.file("c/tool").c_str(), 0755);
-    const std::string a = dir.file("a"), b = dir.file("b"), c = dir.file("c");
-
-    ScopedEnv path("PATH", (c + ":" + a + ":" + b).c_str());
-    EXPECT_EQ(findProgram("tool"), b + "/tool") << "folders and unrunnable files are passed over";
-    EXPECT_EQ(findProgram("no-such-tool-of-plimbury"), "");
-    EXPECT_EQ(findProgram(b + "/tool"), b + "/tool");
-    EXPECT_EQ(findProgram(a + "/tool"), "");
-    EXPECT_EQ(findProgram(""), "");
 }
 
 TEST(DesktopDetect, WaylandSessionsUseX11WhereOfferedAndTheUsersChoiceStands)

@@ -1,6 +1,6 @@
 #ifndef _WIN32
 
-#include "desktop/DesktopBackend.h"
+#include "desktop/DesktopFiles.h"
 #include "platform/Error.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -120,50 +120,6 @@ TEST(DesktopFiles, TheCacheFolderFollowsXdgCacheHome)
     ScopedEnv unset("XDG_CACHE_HOME", nullptr);
     ScopedEnv home("HOME", "/home/someone");
     EXPECT_EQ(wallpaperCacheFolder(), "/home/someone/.cache/plimbury");
-}
-
-TEST(DesktopDetect, TheSessionsVariablesChooseTheBackend)
-{
-    struct Case {
-        const char* current;
-        const char* session;
-        const char* sway;
-        const char* wayland;
-        const char* display;
-        const char* backend;
-    };
-    for (const Case& c : {
-             Case{"GNOME", nullptr, nullptr, "wayland-0", ":0", "gnome"},
-             Case{"ubuntu:GNOME", nullptr, nullptr, nullptr, ":0", "gnome"},
-             Case{"Budgie:GNOME", nullptr, nullptr, nullptr, ":0", "gnome"},
-             Case{"Unity", nullptr, nullptr, nullptr, ":0", "gnome"},
-             Case{"X-Cinnamon", nullptr, nullptr, nullptr, ":0", "cinnamon"},
-             Case{"MATE", nullptr, nullptr, nullptr, ":0", "mate"},
-             Case{"XFCE", nullptr, nullptr, nullptr, ":0", "xfce"},
-             Case{"KDE", nullptr, nullptr, "wayland-0", nullptr, "kde"},
-             Case{"LXQt", nullptr, nullptr, nullptr, ":0", "lxqt"},
-             Case{"sway", nullptr, "/run/user/1000/sway-ipc.sock", "wayland-1", nullptr, "sway"},
-             Case{"X-Unknown:XFCE", nullptr, nullptr, nullptr, ":0", "xfce"},
-             Case{nullptr, "plasma", nullptr, nullptr, ":0", "kde"},
-             Case{"", "/usr/share/xsessions/xfce", nullptr, nullptr, ":0", "xfce"},
-             Case{nullptr, "cinnamon", nullptr, nullptr, ":0", "cinnamon"},
-             Case{"Hyprland", nullptr, "/run/user/1000/sway-ipc.sock", "wayland-1", nullptr, "sway"},
-             Case{"Hyprland", "hyprland", nullptr, "wayland-1", ":1", "none"},
-             Case{nullptr, "openbox", nullptr, nullptr, ":0", "x11"},
-             Case{"i3", "i3", nullptr, nullptr, ":0", "x11"},
-             Case{nullptr, nullptr, nullptr, nullptr, nullptr, "none"},
-         }) {
-        SCOPED_TRACE(std::string(c.current ? c.current : "-") + " / " + (c.session ? c.session : "-"));
-        // Without swaybg in PATH; DesktopDetectTest.cpp has the sessions it takes.
-        const TempDir noPrograms;
-        ScopedEnv path("PATH", noPrograms.path().c_str());
-        ScopedEnv current("XDG_CURRENT_DESKTOP", c.current);
-        ScopedEnv session("DESKTOP_SESSION", c.session);
-        ScopedEnv sway("SWAYSOCK", c.sway);
-        ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland);
-        ScopedEnv display("DISPLAY", c.display);
-        EXPECT_EQ(detectDesktop(), c.backend);
-    }
 }
 
 } // namespace

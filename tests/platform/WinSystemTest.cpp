@@ -4,6 +4,7 @@
 // arguments the C runtime handed it and ends the process.
 #ifdef _WIN32
 
+#include "platform/Launcher.h"
 #include "platform/System.h"
 #include "platform/win/CommandLine.h"
 #include "support/ScopedEnv.h"

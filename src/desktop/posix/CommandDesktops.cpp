@@ -1,7 +1,9 @@
 // Desktops told through a command-line tool of their own.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/DesktopFiles.h"
 #include "platform/Error.h"
+#include "platform/Launcher.h"
 
 namespace plimbury::desktop {
 

@@ -2,6 +2,7 @@
 // built on its schema), Cinnamon and MATE.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/DesktopFiles.h"
 #include "platform/Error.h"
 
 #include <gio/gio.h>

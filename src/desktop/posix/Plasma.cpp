@@ -2,6 +2,7 @@
 // (org.kde.PlasmaShell.evaluateScript) and answers with what they printed.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/DesktopFiles.h"
 #include "desktop/posix/SessionBus.h"
 #include "platform/Error.h"
 

@@ -3,22 +3,21 @@
 // for as long as it runs.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/DesktopFiles.h"
 #include "platform/Error.h"
-#include "platform/posix/ExecReport.h"
+#include "platform/Launcher.h"
 
 #include <cerrno>
 #include <chrono>
-#include <csignal>
+#include <optional>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace plimbury::desktop {
 
@@ -35,7 +34,6 @@ constexpr int kAsleepSamples = 4;
 // One still busy after this (a huge picture on a slow machine) is taken as
 // drawing all the same: the change must not hold the window for long.
 constexpr auto kLongestWatch = 3s;
-constexpr auto kEndingGrace = 1s;
 
 // Where swaybg's messages go: a file in memory that it can write to for as
 // long as it runs without ever blocking on a reader (a line or two for each
@@ -77,89 +75,6 @@ private:
     off_t m_offset = 0;
 };
 
-struct Started {
-    pid_t pid = -1;
-    int error = 0;  // why it could not be started
-};
-
-Started start(const std::string& program, const std::vector<std::string>& args, int logFd)
-{
-    // Everything the child needs is made here: after fork only
-    // async-signal-safe calls are allowed, the program having threads.
-    const char* path = program.c_str();
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (const std::string& arg : args)
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    struct sigaction byDefault {};
-    byDefault.sa_handler = SIG_DFL;
-    sigemptyset(&byDefault.sa_mask);
-    const pid_t parent = getpid();
-
-    Started started;
-    const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    // A failed exec is reported through this pipe; a successful one closes
-    // it (close-on-exec) and the parent reads end of file.
-    int report[2];
-    if (input < 0 || pipe2(report, O_CLOEXEC) != 0) {
-        started.error = errno;
-        if (input >= 0)
-            close(input);
-        return started;
-    }
-
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Without the atfork handlers of every library, which may take locks
-    // held by threads that do not exist in the child.
-    const pid_t pid = _Fork();
-#else
-    const pid_t pid = fork();
-#endif
-    if (pid == 0) {
-        // A program that crashes or is killed leaves no wallpaper drawer
-        // behind; and it may have gone before this took effect.
-        prctl(PR_SET_PDEATHSIG, SIGTERM);
-        if (getppid() != parent)
-            _exit(0);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        // Ignored signals stay ignored across exec.
-        for (int sig = 1; sig < NSIG; ++sig)
-            if (sig != SIGKILL && sig != SIGSTOP)
-                sigaction(sig, &byDefault, nullptr);
-        dup2(input, 0);
-        dup2(logFd, 1);
-        dup2(logFd, 2);
-        // Descriptors of ours without close-on-exec (a lock file, a local
-        // server socket) must not live on in a program that outlives a change.
-#ifdef CLOSE_RANGE_CLOEXEC
-        close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-#endif
-        execve(path, argv.data(), environ);
-        const int error = errno;
-        [[maybe_unused]] const ssize_t ignored = write(report[1], &error, sizeof error);
-        _exit(127);
-    }
-    const int forkError = errno;
-    close(input);
-    close(report[1]);
-    if (pid < 0) {
-        close(report[0]);
-        started.error = forkError;
-        return started;
-    }
-    if (const int error = readExecReport(report[0])) {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-        started.error = error;
-        return started;
-    }
-    started.pid = pid;
-    return started;
-}
-
 // The state letter of /proc/<pid>/stat ('R', 'S', 'D', 'Z'...); 0 when it
 // cannot be read.
 char processState(pid_t pid)
@@ -176,27 +91,6 @@ char processState(pid_t pid)
     const std::string_view stat(buffer, static_cast<std::size_t>(got));
     const std::size_t nameEnd = stat.rfind(')');
     return nameEnd != std::string_view::npos && nameEnd + 2 < stat.size() ? stat[nameEnd + 2] : 0;
-}
-
-// Ends a child of ours and reaps it; one that has already ended is reaped.
-void end(pid_t pid) noexcept
-{
-    if (pid <= 0)
-        return;
-    kill(pid, SIGTERM);
-    const Clock::time_point deadline = Clock::now() + kEndingGrace;
-    for (;;) {
-        const pid_t done = waitpid(pid, nullptr, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR))
-            return;
-        if (Clock::now() >= deadline) {
-            kill(pid, SIGKILL);
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-            return;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
 }
 
 // swaybg's lines ("2026-01-31 10:00:00 - [main.c:621] Failed to load image:
@@ -234,11 +128,6 @@ std::string tidied(const std::string& said)
 
 class SwaybgBackend final : public DesktopBackend {
 public:
-    SwaybgBackend() = default;
-    ~SwaybgBackend() override { end(m_drawing); }
-    SwaybgBackend(const SwaybgBackend&) = delete;
-    SwaybgBackend& operator=(const SwaybgBackend&) = delete;
-
     void showWallpaper(const std::string& path) override
     {
         const std::string program = findProgram("swaybg");
@@ -256,17 +145,17 @@ public:
             return Error(text);
         };
         Log log;
-        const Started started = start(program, {"swaybg", "-m", "stretch", "-i", shown}, log.fd());
-        if (started.error != 0)
-            throw refused("Cannot start swaybg. " + systemErrorText(started.error));
+        ChildProgram started(program, {"swaybg", "-m", "stretch", "-i", shown}, log.fd());
+        if (!started.running())
+            throw refused("Cannot start swaybg. " + systemErrorText(started.startError()));
 
         std::string said;
         int asleep = 0;
         const Clock::time_point deadline = Clock::now() + kLongestWatch;
         for (;;) {
             std::this_thread::sleep_for(kSampleInterval);
-            int status = 0;
-            if (waitpid(started.pid, &status, WNOHANG) == started.pid) {
+            if (const std::optional<int> ended = started.endStatus()) {
+                const int status = *ended;
                 log.readNew(said);
                 std::string text = "swaybg did not set the wallpaper";
                 if (WIFEXITED(status))
@@ -279,11 +168,11 @@ public:
             }
             // Sampled before the messages are read: what it wrote before
             // falling asleep is then there to be read.
-            asleep = processState(started.pid) == 'S' ? asleep + 1 : 0;
+            asleep = processState(started.pid()) == 'S' ? asleep + 1 : 0;
             log.readNew(said);
             // It stays running without a picture it cannot load.
             if (said.find("Failed to load") != std::string::npos) {
-                end(started.pid);
+                started.end();
                 throw refused("swaybg did not set the wallpaper: " + tidied(said));
             }
             if (asleep >= kAsleepSamples || Clock::now() >= deadline)
@@ -292,12 +181,11 @@ public:
 
         // Only now: a compositor may put the new surface under the old one
         // (sway does), and ending the old one first would bare the screen.
-        end(m_drawing);
-        m_drawing = started.pid;
+        m_drawing = std::move(started);
     }
 
 private:
-    pid_t m_drawing = -1;
+    ChildProgram m_drawing;
 };
 
 } // namespace

@@ -1,11 +1,10 @@
 // Away from Windows: the path goes into the store as "Wallpaper", as
 // SystemParametersInfoA records it there on Windows, then to the desktop
 // backend chosen by PLIMBURY_DESKTOP. Windows has its own in win/.
-#ifndef _WIN32
-
 #include "desktop/Wallpaper.h"
 
 #include "desktop/DesktopBackend.h"
+#include "desktop/Session.h"
 #include "platform/AsciiCase.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
@@ -144,5 +143,3 @@ std::unique_ptr<Wallpaper> makeWallpaperWith(Store& store, std::unique_ptr<Deskt
 } // namespace desktop
 
 } // namespace plimbury
-
-#endif

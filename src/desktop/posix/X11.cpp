@@ -12,6 +12,7 @@
 // across the seam between them.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/Session.h"
 #include "platform/Error.h"
 #include "platform/System.h"
 

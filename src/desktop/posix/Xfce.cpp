@@ -3,6 +3,7 @@
 // /backdrop/screen0/monitor<name>/workspace<n>/{last-image,image-style,...}.
 #include "desktop/DesktopBackend.h"
 
+#include "desktop/DesktopFiles.h"
 #include "desktop/posix/SessionBus.h"
 #include "platform/Error.h"
 

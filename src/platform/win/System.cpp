@@ -1,9 +1,7 @@
 #include "platform/System.h"
 
 #include "platform/FilePath.h"
-#include "platform/win/CommandLine.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -94,29 +92,6 @@ void openDocument(const std::string& path)
     ShellExecuteA(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-bool startDetached(const std::string& program, const std::vector<std::string>& args)
-{
-    if (program.empty())
-        return false;
-    // CreateProcess may write into the command line it is given.
-    std::string line = win::commandLine(program, args);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process{};
-    // A path is run as named (whatever its extension, as for a ".scr"); a
-    // bare name is looked up the way CreateProcess looks up the first word
-    // of a command line.
-    const bool isPath = program.find_first_of("\\/:") != std::string::npos;
-    if (!CreateProcessA(isPath ? program.c_str() : nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 std::string systemScreenSaverFolder()
 {
     const UINT size = GetSystemDirectoryA(nullptr, 0);
@@ -126,12 +101,6 @@ std::string systemScreenSaverFolder()
     const UINT n = GetSystemDirectoryA(folder.data(), size);
     folder.resize(n < size ? n : 0);
     return folder;
-}
-
-std::string environmentValue(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value ? value : "";
 }
 
 } // namespace plimbury

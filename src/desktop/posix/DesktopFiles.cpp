@@ -1,4 +1,4 @@
-#include "desktop/DesktopBackend.h"
+#include "desktop/DesktopFiles.h"
 
 #include "platform/Error.h"
 #include "platform/UserFolders.h"
