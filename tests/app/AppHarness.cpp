@@ -86,10 +86,4 @@ std::string AppHarness::readValue(const char* keyPath, const char* name)
     return key ? key->read(name) : "<not opened>";
 }
 
-std::string AppHarness::autostartEntry() const
-{
-    const std::string path = dir.file("config") + "/autostart/plimbury.desktop";
-    return std::filesystem::exists(path) ? readFile(path) : "";
-}
-
 } // namespace plimbury::test

@@ -35,7 +35,6 @@ public:
     std::string writeBitmap(const std::string& name);
 
     std::string readValue(const char* keyPath, const char* name);
-    std::string autostartEntry() const;   // "" when absent
 
     TempDir dir;
     std::unique_ptr<Store> store;

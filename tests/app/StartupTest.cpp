@@ -1,14 +1,14 @@
-// Start-up: the first run recorded in the store, /TRAY on later runs, which
-// one-shot timer runs, and the window's shape and controls.
+// Start-up: which one-shot timer the start-up plan starts, the interval rows
+// it leaves, and the window's shape and controls.
 
 #include "AppHarness.h"
 
 #include "app/TmyImage.h"
 #include "editors/Dialogs.h"
 #include "editors/SortedListBox.h"
-#include "platform/Error.h"
 #include "platform/Store.h"
 #include "support/Controls.h"
+#include "support/FakeStore.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -23,14 +23,17 @@ using plimbury::test::control;
 namespace plimbury::test {
 namespace {
 
-enum class Run { First, Later };
+// What the store holds before the start. The decision itself (first run,
+// /TRAY, the selected project) is platform/StartupTest's; these rows check
+// what the window does with each kind of plan.
+enum class Before { Nothing, LaterRun, SelectedProject, StoreUnderAFile, ReadOnlyStore, RefusingStore };
 
 struct StartCase {
     const char* name;
-    Run run;
-    std::string selected;   // settime_selected of a later run
+    Before before;
     QStringList arguments;
     bool timer3, timer6, timer7;
+    bool defaultRows;   // the first run's interval rows; else the design state
 };
 
 void PrintTo(const StartCase& c, std::ostream* os)
@@ -40,51 +43,82 @@ void PrintTo(const StartCase& c, std::ostream* os)
 
 class StartupBranches : public ::testing::TestWithParam<StartCase> {};
 
-TEST_P(StartupBranches, ChoosesTimersFromStoreAndArguments)
+TEST_P(StartupBranches, ChoosesTimersAndRowsFromThePlan)
 {
     const StartCase& c = GetParam();
+    const std::string project = "/home/u/show.lmv";
     AppHarness app;
-    if (c.run == Run::Later)
-        app.markLaterRun(c.selected);
+    switch (c.before) {
+    case Before::Nothing:
+        break;
+    case Before::LaterRun:
+        app.markLaterRun();
+        break;
+    case Before::SelectedProject:
+        app.markLaterRun(project);
+        break;
+    case Before::StoreUnderAFile:
+        writeFile(app.dir.file("blocker"), "a file, not a folder");
+        app.useStore(makeFileStore(app.dir.file("blocker") + "/registry"));
+        break;
+    case Before::ReadOnlyStore: {
+        auto store = std::make_unique<FakeStore>();
+        store->keys[{Root::LocalMachine, kProgramKey}] = {};
+        store->openable = false;
+        app.useStore(std::move(store));
+        break;
+    }
+    case Before::RefusingStore: {
+        auto store = std::make_unique<FakeStore>();
+        store->refuseAll = true;
+        app.useStore(std::move(store));
+        break;
+    }
+    }
     TForm1& form = app.start(c.arguments);
 
     EXPECT_EQ(control<QTimer>(form, "Timer3")->isActive(), c.timer3);
     EXPECT_EQ(control<QTimer>(form, "Timer6")->isActive(), c.timer6);
     EXPECT_EQ(control<QTimer>(form, "Timer7")->isActive(), c.timer7);
-    EXPECT_EQ(form.selectedProject(), c.run == Run::Later ? c.selected : "");
+    EXPECT_EQ(form.selectedProject(), c.before == Before::SelectedProject ? project : "");
     EXPECT_FALSE(control<QTimer>(form, "Timer1")->isActive());
     EXPECT_FALSE(control<QTimer>(form, "Timer2")->isActive());
     EXPECT_TRUE(form.wallpaperFirstTick());
     EXPECT_TRUE(form.screensaverFirstTick());
+    EXPECT_TRUE(dialogs::takeShown().empty()) << "a store that cannot be written is no reason to complain";
 
-    // The first run sets the minutes rows; a later run keeps the design state.
-    const bool first = c.run == Run::First;
-    EXPECT_EQ(control<QRadioButton>(form, "RadioButton1")->isChecked(), first);
-    EXPECT_EQ(control<QRadioButton>(form, "RadioButton4")->isChecked(), first);
-    for (QRadioButton* r : {control<QRadioButton>(form, "RadioButton2"), control<QRadioButton>(form, "RadioButton3"), control<QRadioButton>(form, "RadioButton5"), control<QRadioButton>(form, "RadioButton6")})
-        EXPECT_FALSE(r->isChecked());
-    EXPECT_TRUE(control<QLineEdit>(form, "Edit1")->isEnabled());
-    EXPECT_TRUE(control<QLineEdit>(form, "Edit4")->isEnabled());
-    for (QLineEdit* e : {control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3"), control<QLineEdit>(form, "Edit5"), control<QLineEdit>(form, "Edit6")})
-        EXPECT_EQ(e->isEnabled(), !first) << e->objectName().toStdString();
-    for (QLineEdit* e : {control<QLineEdit>(form, "Edit1"), control<QLineEdit>(form, "Edit2"), control<QLineEdit>(form, "Edit3"), control<QLineEdit>(form, "Edit4"), control<QLineEdit>(form, "Edit5"), control<QLineEdit>(form, "Edit6")})
-        EXPECT_EQ(e->text(), QStringLiteral("0"));
+    EXPECT_EQ(control<QRadioButton>(form, "RadioButton1")->isChecked(), c.defaultRows);
+    EXPECT_EQ(control<QRadioButton>(form, "RadioButton4")->isChecked(), c.defaultRows);
+    for (const char* name : {"RadioButton2", "RadioButton3", "RadioButton5", "RadioButton6"})
+        EXPECT_FALSE(control<QRadioButton>(form, name)->isChecked()) << name;
+    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6"}) {
+        const bool minutes = name == std::string("Edit1") || name == std::string("Edit4");
+        EXPECT_EQ(control<QLineEdit>(form, name)->isEnabled(), minutes || !c.defaultRows) << name;
+        EXPECT_EQ(control<QLineEdit>(form, name)->text(), QStringLiteral("0")) << name;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StartupBranches,
     ::testing::Values(
-        StartCase{"FirstRun", Run::First, "", {}, false, true, false},
-        StartCase{"FirstRunIgnoresTray", Run::First, "", {"/TRAY"}, false, true, false},
-        StartCase{"LaterRun", Run::Later, "", {}, false, true, false},
-        StartCase{"LaterRunTray", Run::Later, "", {"/TRAY"}, true, true, false},
-        StartCase{"LowerCaseTray", Run::Later, "", {"/tray"}, false, true, false},
-        StartCase{"TrayWithBlank", Run::Later, "", {"/TRAY "}, false, true, false},
-        StartCase{"TrayPlusArgument", Run::Later, "", {"/TRAY", "x"}, false, true, false},
-        StartCase{"ArgumentPlusTray", Run::Later, "", {"x", "/TRAY"}, false, true, false},
-        StartCase{"SelectedProject", Run::Later, "/home/u/show.lmv", {}, false, false, true},
-        StartCase{"SelectedProjectTray", Run::Later, "/home/u/show.lmv", {"/TRAY"}, true, false, true}),
+        StartCase{"FirstRun", Before::Nothing, {"/TRAY"}, false, true, false, true},
+        StartCase{"LaterRun", Before::LaterRun, {}, false, true, false, false},
+        StartCase{"LaterRunTray", Before::LaterRun, {"/TRAY"}, true, true, false, false},
+        // Every argument reaches the decision, not just the first.
+        StartCase{"TrayPlusArgument", Before::LaterRun, {"/TRAY", "x"}, false, true, false, false},
+        StartCase{"SelectedProject", Before::SelectedProject, {}, false, false, true, false},
+        StartCase{"SelectedProjectTray", Before::SelectedProject, {"/TRAY"}, true, false, true, false},
+        StartCase{"StoreUnderAFile", Before::StoreUnderAFile, {"/TRAY"}, false, false, false, true},
+        StartCase{"ReadOnlyStore", Before::ReadOnlyStore, {"/TRAY"}, true, false, false, false},
+        StartCase{"RefusingStore", Before::RefusingStore, {}, false, true, false, true}),
     [](const ::testing::TestParamInfo<StartCase>& param) { return std::string(param.param.name); });
+
+TEST(Startup, TheFirstRunRecordsTheProgramsOwnPath)
+{
+    AppHarness app;
+    app.start();
+    EXPECT_EQ(app.readValue(kRunKey, kAutostartValue), "/opt/plimbury test/bin/plimbury /TRAY");
+}
 
 // A later start that resumes no project gives the rows the first run's
 // defaults, so that typing into the one enabled box of each group is what
@@ -124,27 +158,6 @@ TEST(Startup, WithoutAResumedProjectTheIntervalRowsGetTheFirstRunDefaults)
     }
 }
 
-TEST(Startup, FirstRunRecordsTheKeyAndTheAutostartOnce)
-{
-    AppHarness app;
-    app.start({"/TRAY"});
-    EXPECT_EQ(app.readValue(kProgramKey, kSelectedValue), "");
-    EXPECT_TRUE(app.store->keyExists(Root::LocalMachine, kProgramKey));
-    EXPECT_EQ(app.readValue(kRunKey, kAutostartValue), "/opt/plimbury test/bin/plimbury /TRAY");
-    const std::string entry = app.autostartEntry();
-    EXPECT_NE(entry.find("Exec="), std::string::npos);
-    EXPECT_NE(entry.find("plimbury\" /TRAY"), std::string::npos) << entry;
-}
-
-TEST(Startup, LaterRunDoesNotWriteTheAutostartAgain)
-{
-    AppHarness app;
-    app.markLaterRun();
-    app.start();
-    EXPECT_EQ(app.readValue(kRunKey, kAutostartValue), "<no key>");
-    EXPECT_EQ(app.autostartEntry(), "");
-}
-
 TEST(Startup, DialogsStartInVidoZezivOfTheDataFolder)
 {
     AppHarness app;
@@ -155,67 +168,6 @@ TEST(Startup, DialogsStartInVidoZezivOfTheDataFolder)
     EXPECT_EQ(form.openDialogSettings().defaultSuffix, QStringLiteral("lmv"));
     EXPECT_EQ(form.saveDialogSettings().fileName, QString());
     EXPECT_EQ(form.currentProjectFile(), "");
-}
-
-// A store whose folder lies under a regular file can be neither read nor
-// created: every start is a first run that records nothing.
-TEST(Startup, UnwritableStoreLeavesNothingBehind)
-{
-    AppHarness app;
-    writeFile(app.dir.file("blocker"), "a file, not a folder");
-    app.useStore(makeFileStore(app.dir.file("blocker") + "/registry"));
-    TForm1& form = app.start({"/TRAY"});
-
-    EXPECT_FALSE(control<QTimer>(form, "Timer3")->isActive());
-    EXPECT_FALSE(control<QTimer>(form, "Timer6")->isActive());
-    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
-    EXPECT_TRUE(control<QRadioButton>(form, "RadioButton1")->isChecked());
-    EXPECT_FALSE(app.store->keyExists(Root::LocalMachine, kProgramKey));
-    EXPECT_EQ(app.autostartEntry(), "");
-    EXPECT_TRUE(dialogs::takeShown().empty());
-}
-
-// Read access only: the key is there, so /TRAY counts, but nothing is resumed.
-class ReadOnlyStore : public Store {
-public:
-    bool keyExists(Root, const std::string&) override { return true; }
-    std::unique_ptr<StoreKey> openKey(Root, const std::string&) override { return nullptr; }
-};
-
-TEST(Startup, ReadOnlyStoreHonoursTrayButResumesNothing)
-{
-    AppHarness app;
-    app.useStore(std::make_unique<ReadOnlyStore>());
-    TForm1& form = app.start({"/TRAY"});
-    EXPECT_TRUE(control<QTimer>(form, "Timer3")->isActive());
-    EXPECT_FALSE(control<QTimer>(form, "Timer6")->isActive());
-    EXPECT_FALSE(control<QTimer>(form, "Timer7")->isActive());
-    EXPECT_EQ(form.selectedProject(), "");
-}
-
-// A key that opens but refuses its values must not stop the program.
-class RefusingStore : public Store {
-    struct Key : StoreKey {
-        std::string read(const std::string&) override { return ""; }
-        void write(const std::string& name, const std::string&) override
-        {
-            throw Error("Failed to set data for '" + name + "'");
-        }
-    };
-
-public:
-    bool keyExists(Root, const std::string&) override { return false; }
-    std::unique_ptr<StoreKey> openKey(Root, const std::string&) override { return std::make_unique<Key>(); }
-};
-
-TEST(Startup, ValuesThatCannotBeStoredAreSkippedSilently)
-{
-    AppHarness app;
-    app.useStore(std::make_unique<RefusingStore>());
-    TForm1& form = app.start();
-    EXPECT_TRUE(control<QTimer>(form, "Timer6")->isActive());
-    EXPECT_EQ(app.autostartEntry(), "");
-    EXPECT_TRUE(dialogs::takeShown().empty());
 }
 
 TEST(Window, IsTheFixedRoundedToolWindow)

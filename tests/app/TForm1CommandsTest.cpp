@@ -10,10 +10,11 @@
 #include "editors/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
-#include "platform/Clock.h"
+#include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
 #include "support/Controls.h"
+#include "support/FakeClock.h"
 
 #include <QLineEdit>
 #include <QRadioButton>
@@ -25,22 +26,13 @@
 
 using plimbury::test::control;
 
-using plimbury::test::readFile;
-
 namespace {
-
-class FixedClock final : public plimbury::Clock {
-public:
-    plimbury::LocalTime moment;
-    plimbury::LocalTime now() const override { return moment; }
-};
 
 class TForm1Commands : public ::testing::Test {
 protected:
     TForm1Commands()
     {
-        m_clock.moment = plimbury::LocalTime{2024, 3, 14, 10, 20, 0};
-        m_app.services.clock = &m_clock;
+        m_app.services.clock = &m_clock;   // 10:20 on 14 March 2024
         m_app.start();
         // The start-up timers are not under test.
         control<QTimer>(form(), "Timer6")->stop();
@@ -83,7 +75,7 @@ protected:
         button->OnClick();
     }
 
-    FixedClock m_clock;
+    plimbury::test::FakeClock m_clock;
     plimbury::test::AppHarness m_app;
 };
 
@@ -154,14 +146,16 @@ TEST_F(TForm1Commands, SaveAndRunWritesTheProjectStartsTheRotationAndGoesToTheTr
     click(control<TmyImage>(form(), "myImage_donet"), path);
 
     EXPECT_TRUE(dialogs::takeShown().empty());
-    const std::string crlf = "\r\n";
-    EXPECT_EQ(readFile(path), "[counttime]" + crlf + "swtime=minute" + crlf + "swrefreshtime=5" + crlf + "sw_no=0" +
-                                  crlf + "setup_swminute=0" + crlf + "setup_sw_minute=2403141025" + crlf +
-                                  "screensaver_setup_swminute=0" + crlf + "screensaver_setup_sw_minute=2403141220" +
-                                  crlf + "sstime=hour" + crlf + "ssrefreshtime=2" + crlf + "ss_no=0" + crlf +
-                                  "[countitem]" + crlf + "sscount=1" + crlf + "swcount=2" + crlf + "[switem]" + crlf +
-                                  "sw0=/pics/beach.jpg" + crlf + "sw1=/pics/hills.bmp" + crlf + "[ssitem]" + crlf +
-                                  "ss0=/savers/stars.scr" + crlf);
+    // What was gathered from the window; the file's layout is the project tests'.
+    const plimbury::LoadedProject saved = plimbury::loadProject(path);
+    EXPECT_EQ(saved.wallpapers, (std::vector<std::string>{"/pics/beach.jpg", "/pics/hills.bmp"}));
+    EXPECT_EQ(saved.screensavers, std::vector<std::string>{"/savers/stars.scr"});
+    EXPECT_EQ(saved.wallpaperInterval, std::pair(plimbury::Unit::Minute, std::string("5")));
+    EXPECT_EQ(saved.screensaverInterval, std::pair(plimbury::Unit::Hour, std::string("2")));
+    // The first due values come from the window's clock: 5 minutes and 2 hours after it.
+    const plimbury::ProfileFile file(path);
+    EXPECT_EQ(file.read("counttime", "setup_sw_minute"), "2403141025");
+    EXPECT_EQ(file.read("counttime", "screensaver_setup_sw_minute"), "2403141220");
     EXPECT_EQ(selectedProject(), path);
     EXPECT_EQ(form().saveDialogSettings().fileName.toStdString(), path);
     EXPECT_EQ(form().currentProjectFile(), path);

@@ -3,7 +3,10 @@
 #ifndef _WIN32
 
 #include "desktop/DesktopBackend.h"
+#include "desktop/DesktopFiles.h"
+#include "platform/Launcher.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -18,21 +21,9 @@
 
 using namespace plimbury;
 using namespace plimbury::desktop;
-using plimbury::test::ScopedEnv;
-using plimbury::test::TempDir;
-using plimbury::test::writeFile;
+using namespace plimbury::test;
 
 namespace {
-
-std::string errorOf(DesktopBackend& backend, const std::string& path)
-{
-    try {
-        backend.showWallpaper(path);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
 
 // A picture and a private cache folder for the backends that hand out fresh names.
 struct Scene {
@@ -105,7 +96,7 @@ TEST(DesktopSent, GSettingsDesktopsSetTheStyleThenThePictureOfTheirSchemas)
         SCOPED_TRACE(c.name);
         std::vector<std::string> log;
         auto backend = c.make(std::make_unique<FakeSettings>(c.keys, std::map<std::string, bool>{}, log));
-        EXPECT_EQ(errorOf(*backend, scene.picture), "<no error>");
+        EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
         EXPECT_EQ(log, c.sent);
     }
 }
@@ -116,9 +107,9 @@ TEST(DesktopSent, GSettingsFailuresAndTheCinnamonSlideshowAreReported)
     std::vector<std::string> log;
     auto missingSchema = makeGnomeBackend(std::make_unique<FakeSettings>(std::set<std::string>{},
                                                                          std::map<std::string, bool>{}, log));
-    EXPECT_EQ(errorOf(*missingSchema, scene.picture),
+    EXPECT_EQ(errorOf([&] { missingSchema->showWallpaper(scene.picture); }),
               "The desktop settings org.gnome.desktop.background have no key picture-options");
-    EXPECT_EQ(errorOf(*missingSchema, scene.dir.file("gone.bmp")),
+    EXPECT_EQ(errorOf([&] { missingSchema->showWallpaper(scene.dir.file("gone.bmp")); }),
               "Cannot open file \"" + scene.dir.file("gone.bmp") + "\". No such file or directory");
 
     const std::string schema = "org.cinnamon.desktop.background";
@@ -126,9 +117,9 @@ TEST(DesktopSent, GSettingsFailuresAndTheCinnamonSlideshowAreReported)
         std::set<std::string>{schema + " picture-options", schema + " picture-uri"},
         std::map<std::string, bool>{{"org.cinnamon.desktop.background.slideshow slideshow-enabled", true}}, log));
     log.clear();
-    EXPECT_EQ(errorOf(*cinnamon, scene.picture), kSlideshowNotice);
+    EXPECT_EQ(errorOf([&] { cinnamon->showWallpaper(scene.picture); }), kSlideshowNotice);
     EXPECT_EQ(log.size(), 3u) << "the change is made before the notice";
-    EXPECT_EQ(errorOf(*cinnamon, scene.picture), "<no error>") << "said once";
+    EXPECT_EQ(errorOf([&] { cinnamon->showWallpaper(scene.picture); }), kNoError) << "said once";
 }
 
 // ---- Plasma ---------------------------------------------------------------------
@@ -142,8 +133,8 @@ TEST(DesktopSent, PlasmaGetsAScriptSettingEveryDesktopToAFreshNameStretched)
         scripts.push_back(script);
         return answer;
     });
-    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>");
-    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), kNoError);
+    EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), kNoError);
     ASSERT_EQ(scripts.size(), 2u);
     EXPECT_EQ(scripts[0], plasmaWallpaperScript(fileUri(scene.cached(0))));
     EXPECT_EQ(scripts[1], plasmaWallpaperScript(fileUri(scene.cached(1))));
@@ -158,15 +149,16 @@ TEST(DesktopSent, PlasmaGetsAScriptSettingEveryDesktopToAFreshNameStretched)
     EXPECT_LT(script.find("FillMode"), script.find("\"Image\"")) << "style before picture";
 
     answer = "slideshow\n";
-    EXPECT_NE(errorOf(*kde, scene.picture).find("slideshow was switched on"), std::string::npos);
-    EXPECT_EQ(errorOf(*kde, scene.picture), "<no error>") << "said once";
+    EXPECT_NE(errorOf([&] { kde->showWallpaper(scene.picture); }).find("slideshow was switched on"), std::string::npos);
+    EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), kNoError) << "said once";
     answer = "no desktops\n";
-    EXPECT_EQ(errorOf(*kde, scene.picture), "The Plasma desktop has no desktop to show the wallpaper on");
+    EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), "The Plasma desktop has no desktop to show the wallpaper on");
 
     auto refusing = makeKdeBackend([](const std::string&) -> std::string {
         throw Error("The Plasma desktop refused the change: Widgets are locked");
     });
-    EXPECT_EQ(errorOf(*refusing, scene.picture), "The Plasma desktop refused the change: Widgets are locked");
+    EXPECT_EQ(errorOf([&] { refusing->showWallpaper(scene.picture); }),
+              "The Plasma desktop refused the change: Widgets are locked");
 }
 
 // ---- Command-line desktops ------------------------------------------------------
@@ -182,8 +174,8 @@ TEST(DesktopSent, SwayAndLxqtGetTheirCommandsWithAFreshNameAndExitStatusesAreChe
     };
     auto sway = makeSwayBackend(runner);
     auto lxqt = makeLxqtBackend(runner);
-    EXPECT_EQ(errorOf(*sway, scene.picture), "<no error>");
-    EXPECT_EQ(errorOf(*lxqt, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf([&] { sway->showWallpaper(scene.picture); }), kNoError);
+    EXPECT_EQ(errorOf([&] { lxqt->showWallpaper(scene.picture); }), kNoError);
     const std::vector<std::vector<std::string>> expected{
         {"swaymsg", "output", "*", "bg", swayPathArgument(scene.cached(0)), "stretch"},
         {"pcmanfm-qt", "--set-wallpaper", scene.cached(1), "--wallpaper-mode", "stretch"},
@@ -203,7 +195,7 @@ TEST(DesktopSent, SwayAndLxqtGetTheirCommandsWithAFreshNameAndExitStatusesAreChe
          }) {
         SCOPED_TRACE(f.error);
         result = f.result;
-        EXPECT_EQ(errorOf(*sway, scene.picture), f.error);
+        EXPECT_EQ(errorOf([&] { sway->showWallpaper(scene.picture); }), f.error);
     }
 }
 

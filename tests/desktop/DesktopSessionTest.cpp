@@ -3,7 +3,11 @@
 #ifndef _WIN32
 
 #include "desktop/DesktopBackend.h"
+#include "desktop/DesktopFiles.h"
+#include "desktop/Session.h"
+#include "platform/Launcher.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -26,9 +30,7 @@
 
 using namespace plimbury;
 using namespace plimbury::desktop;
-using plimbury::test::ScopedEnv;
-using plimbury::test::TempDir;
-using plimbury::test::writeFile;
+using namespace plimbury::test;
 
 namespace {
 
@@ -64,16 +66,6 @@ std::string trimmed(std::string text)
 std::string selfPath()
 {
     return std::filesystem::read_symlink("/proc/self/exe").string();
-}
-
-std::string errorOf(DesktopBackend& backend, const std::string& path)
-{
-    try {
-        backend.showWallpaper(path);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "<no error>";
 }
 
 // ---- GNOME ----------------------------------------------------------------------
@@ -187,7 +179,7 @@ TEST(DesktopSession, XfceBackdropsAreAllSetThroughXfconfAndReadBackByXfconfQuery
                       .exitStatus,
                   0);
         auto xfce = makeXfceBackend();
-        EXPECT_EQ(errorOf(*xfce, picture), "<no error>");
+        EXPECT_EQ(errorOf([&] { xfce->showWallpaper(picture); }), kNoError);
         const std::string base = "/backdrop/screen0/monitorHDMI-1/workspace0";
         EXPECT_EQ(xfconf({"-l"}), base + "/image-style\n" + base + "/last-image");
         EXPECT_EQ(xfconf({"-p", base + "/last-image"}), cached + "0.bmp");
@@ -207,17 +199,17 @@ TEST(DesktopSession, XfceBackdropsAreAllSetThroughXfconfAndReadBackByXfconfQuery
     ASSERT_EQ(xfconf({"-p", "/desktop-icons/style", "-n", "-t", "int", "-s", "2"}), "");
 
     auto xfce = makeXfceBackend();
-    EXPECT_EQ(errorOf(*xfce, picture), kSlideshowNotice) << "the backdrop cycles on one monitor";
+    EXPECT_EQ(errorOf([&] { xfce->showWallpaper(picture); }), kSlideshowNotice) << "the backdrop cycles on one monitor";
     for (const std::string& base : bases) {
         EXPECT_EQ(xfconf({"-p", base + "/last-image"}), cached + "1.bmp") << base;
         EXPECT_EQ(xfconf({"-p", base + "/image-style"}), "3") << base;
     }
     EXPECT_EQ(xfconf({"-p", "/desktop-icons/style"}), "2");
-    EXPECT_EQ(errorOf(*xfce, picture), "<no error>") << "said once";
+    EXPECT_EQ(errorOf([&] { xfce->showWallpaper(picture); }), kNoError) << "said once";
     EXPECT_EQ(xfconf({"-p", bases[0] + "/last-image"}), cached + "2.bmp") << "a new name at each change";
 
     ScopedEnv nowhere("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir.file("no-bus")).c_str());
-    EXPECT_EQ(errorOf(*xfce, picture).rfind("The XFCE settings service cannot be reached: ", 0), 0u);
+    EXPECT_EQ(errorOf([&] { xfce->showWallpaper(picture); }).rfind("The XFCE settings service cannot be reached: ", 0), 0u);
 }
 
 // ---- X11 ------------------------------------------------------------------------
@@ -346,7 +338,7 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
     std::vector<xcb_pixmap_t> pixmaps;
     for (const std::string& path : {wide, tall}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(errorOf(*x11, path), "<no error>");
+        EXPECT_EQ(errorOf([&] { x11->showWallpaper(path); }), kNoError);
         const RootPicture shot = readRoot(c, screen);
         ASSERT_FALSE(shot.rgb.empty());
         EXPECT_NE(shot.rootPmap, 0u);
@@ -380,11 +372,11 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
     EXPECT_EQ(kept->width, screen->width_in_pixels);
     std::free(kept);
 
-    EXPECT_EQ(errorOf(*x11, dir.file("gone.bmp")),
+    EXPECT_EQ(errorOf([&] { x11->showWallpaper(dir.file("gone.bmp")); }),
               "Cannot open file \"" + dir.file("gone.bmp") + "\". No such file or directory");
     {
         ScopedEnv noDisplay("DISPLAY", ":2999");
-        EXPECT_EQ(errorOf(*x11, wide), "Cannot open the X display \":2999\"");
+        EXPECT_EQ(errorOf([&] { x11->showWallpaper(wide); }), "Cannot open the X display \":2999\"");
     }
 }
 
@@ -552,7 +544,7 @@ TEST(DesktopSession, X11PictureIsStretchedOverEachMonitorRandRReports)
                 hint = {width, height};
                 return across ? leftRight : topBottom;
             });
-            EXPECT_EQ(errorOf(*x11, "/halves.bmp"), "<no error>");
+            EXPECT_EQ(errorOf([&] { x11->showWallpaper("/halves.bmp"); }), kNoError);
             EXPECT_EQ(hint, c.sizeHint) << "the largest monitor's size";
 
             xcb_connection_t* connection = xcb_connect(nullptr, nullptr);

@@ -5,7 +5,7 @@
 #ifndef _WIN32
 
 #include "desktop/DesktopBackend.h"
-#include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -25,10 +25,7 @@
 
 using namespace plimbury;
 using namespace plimbury::desktop;
-using plimbury::test::readFile;
-using plimbury::test::ScopedEnv;
-using plimbury::test::TempDir;
-using plimbury::test::writeFile;
+using namespace plimbury::test;
 
 namespace {
 
@@ -114,22 +111,12 @@ struct Scene {
     }
 };
 
-std::string errorOf(DesktopBackend& backend, const std::string& path)
-{
-    try {
-        backend.showWallpaper(path);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "<no error>";
-}
-
 TEST(DesktopSwaybg, EachChangeStartsOneChildAndEndsThePreviousOnlyOnceTheNewOneHasDrawn)
 {
     Scene scene;
     auto backend = makeSwaybgBackend();
-    EXPECT_EQ(errorOf(*backend, scene.picture), "<no error>");
-    EXPECT_EQ(errorOf(*backend, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
+    EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
     EXPECT_EQ(scene.story(), (std::vector<std::string>{
                                  "start 1 -m stretch -i " + scene.cached(0),
                                  "drawn 1",
@@ -147,7 +134,7 @@ TEST(DesktopSwaybg, AFailedChangeIsReportedAndLeavesThePreviousChildDrawing)
 {
     Scene scene;
     auto backend = makeSwaybgBackend();
-    ASSERT_EQ(errorOf(*backend, scene.picture), "<no error>");
+    ASSERT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
 
     struct Failure {
         const char* mode;
@@ -166,7 +153,7 @@ TEST(DesktopSwaybg, AFailedChangeIsReportedAndLeavesThePreviousChildDrawing)
         SCOPED_TRACE(f.mode);
         ScopedEnv mode("FAKE_SWAYBG", f.mode);
         const std::size_t before = scene.story().size();
-        EXPECT_EQ(errorOf(*backend, scene.picture), f.error);
+        EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), f.error);
         const std::vector<std::string> story = scene.story();
         EXPECT_EQ(std::vector<std::string>(story.begin() + static_cast<std::ptrdiff_t>(before), story.end()), f.story);
         // swaybg reads its picture again when an output comes: the running
@@ -174,11 +161,11 @@ TEST(DesktopSwaybg, AFailedChangeIsReportedAndLeavesThePreviousChildDrawing)
         EXPECT_TRUE(std::filesystem::exists(scene.cached(0))) << "the running child's picture is gone";
         EXPECT_FALSE(std::filesystem::exists(scene.cached(1))) << "the failed change's picture is left";
     }
-    EXPECT_EQ(errorOf(*backend, scene.picture), "<no error>");
+    EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
     EXPECT_EQ(scene.story().back(), "end 1");
 
     ScopedEnv noSwaybg("PATH", scene.dir.file("cache").c_str());
-    EXPECT_EQ(errorOf(*backend, scene.picture), "Cannot start swaybg. No such file or directory");
+    EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), "Cannot start swaybg. No such file or directory");
 }
 
 TEST(DesktopSwaybg, TheChildEndsWhenTheProgramIsKilled)
@@ -191,7 +178,7 @@ TEST(DesktopSwaybg, TheChildEndsWhenTheProgramIsKilled)
     if (program == 0) {
         close(ready[0]);
         auto backend = makeSwaybgBackend();
-        if (errorOf(*backend, scene.picture) != "<no error>")
+        if (errorOf([&] { backend->showWallpaper(scene.picture); }) != kNoError)
             _exit(1);
         [[maybe_unused]] const ssize_t told = write(ready[1], "1", 1);
         for (;;)

@@ -4,6 +4,8 @@
 #include "desktop/Wallpaper.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
+#include "support/ErrorOf.h"
+#include "support/FakeStore.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -15,9 +17,7 @@
 #include <vector>
 
 using namespace plimbury;
-using plimbury::test::ScopedEnv;
-using plimbury::test::TempDir;
-using plimbury::test::writeFile;
+using namespace plimbury::test;
 
 namespace {
 
@@ -26,16 +26,6 @@ std::string storedWallpaper(Store& store)
     if (!store.keyExists(Root::CurrentUser, kDesktopKey))
         return "<no key>";
     return store.openKey(Root::CurrentUser, kDesktopKey)->read(kWallpaperValue);
-}
-
-std::string errorText(Wallpaper& wallpaper, const std::string& path)
-{
-    try {
-        wallpaper.setDesktopWallpaper(path);
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "<no error>";
 }
 
 // Where "auto" finds nothing to drive, a run's first change says that the
@@ -66,14 +56,14 @@ TEST(Wallpaper, StoredUnderTheCurrentUserAndAnUndrivenSessionIsToldOncePerRun)
         std::string later;    // and every later one
     };
     for (const Case& c : std::vector<Case>{
-             {"auto", nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
-             {nullptr, nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
-             {"", nullptr, nullptr, nullptr, notice("no display"), "<no error>"},
-             {"Auto", "wayland-1", nullptr, nullptr, notice("a Wayland session of an unknown kind"), "<no error>"},
+             {"auto", nullptr, nullptr, nullptr, notice("no display"), kNoError},
+             {nullptr, nullptr, nullptr, nullptr, notice("no display"), kNoError},
+             {"", nullptr, nullptr, nullptr, notice("no display"), kNoError},
+             {"Auto", "wayland-1", nullptr, nullptr, notice("a Wayland session of an unknown kind"), kNoError},
              {"auto", "wayland-1", ":4095", "Hyprland",
-              notice("a Wayland session of an unknown kind (XDG_CURRENT_DESKTOP \"Hyprland\")"), "<no error>"},
-             {"none", nullptr, nullptr, nullptr, "<no error>", "<no error>"},
-             {"NONE", "wayland-1", nullptr, "Hyprland", "<no error>", "<no error>"},
+              notice("a Wayland session of an unknown kind (XDG_CURRENT_DESKTOP \"Hyprland\")"), kNoError},
+             {"none", nullptr, nullptr, nullptr, kNoError, kNoError},
+             {"NONE", "wayland-1", nullptr, "Hyprland", kNoError, kNoError},
              {"auto", nullptr, ":4095", nullptr, noX, noX},
          }) {
         SCOPED_TRACE(std::string(c.desktop ? c.desktop : "(unset)") + " wayland " + (c.wayland ? c.wayland : "-") +
@@ -94,7 +84,7 @@ TEST(Wallpaper, StoredUnderTheCurrentUserAndAnUndrivenSessionIsToldOncePerRun)
             auto wallpaper = makeSystemWallpaper(*store);
             std::string expected = c.first;
             for (const std::string path : {"/home/u/Pictures/a b.bmp", "/opt/plimbury/lumavue.bmp", "/x.bmp"}) {
-                EXPECT_EQ(errorText(*wallpaper, path), expected);
+                EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper(path); }), expected);
                 EXPECT_EQ(storedWallpaper(*store), path);
                 expected = c.later;
             }
@@ -117,12 +107,13 @@ TEST(Wallpaper, TheOnlyRecordedNoticeWaitsForAChangeThatIsStored)
     writeFile(dir.file("plain"), "a regular file");
     auto unwritable = makeFileStore(dir.file("plain/store"));
     auto wallpaper = makeSystemWallpaper(*unwritable);
-    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Failed to create key Desktop");
-    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Failed to create key Desktop");
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/a.bmp"); }), "Failed to create key Desktop");
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/a.bmp"); }), "Failed to create key Desktop");
     std::filesystem::remove(dir.file("plain"));
-    EXPECT_EQ(errorText(*wallpaper, "/a.bmp").rfind("The wallpaper was only recorded, not shown: ", 0), 0u);
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/a.bmp"); }).rfind("The wallpaper was only recorded, not shown: ", 0),
+              0u);
     EXPECT_EQ(storedWallpaper(*unwritable), "/a.bmp");
-    EXPECT_EQ(errorText(*wallpaper, "/b.bmp"), "<no error>");
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/b.bmp"); }), kNoError);
 }
 
 TEST(Wallpaper, AnUnknownDesktopNamesTheAcceptedOnesAndStoresNothing)
@@ -134,7 +125,8 @@ TEST(Wallpaper, AnUnknownDesktopNamesTheAcceptedOnesAndStoresNothing)
     std::string accepted = "auto";
     for (const auto& entry : desktop::desktopBackends())
         accepted += std::string(", ") + entry.name;
-    EXPECT_EQ(errorText(*wallpaper, "/a.bmp"), "Unknown desktop 'gnomme' in PLIMBURY_DESKTOP; use one of: " + accepted);
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/a.bmp"); }),
+              "Unknown desktop 'gnomme' in PLIMBURY_DESKTOP; use one of: " + accepted);
     EXPECT_EQ(storedWallpaper(*store), "<no key>");
     EXPECT_NE(accepted.find("none"), std::string::npos);
 }
@@ -159,37 +151,15 @@ private:
     const char* m_refusal;
 };
 
-// A store whose keys cannot be created, or whose values cannot be written.
-class FailingStore final : public Store {
-public:
-    explicit FailingStore(bool keysOpen)
-        : m_keysOpen(keysOpen)
-    {
-    }
-    bool keyExists(Root, const std::string&) override { return false; }
-    std::unique_ptr<StoreKey> openKey(Root, const std::string&) override
-    {
-        struct Key final : StoreKey {
-            std::string read(const std::string&) override { return {}; }
-            void write(const std::string& name, const std::string&) override
-            {
-                throw Error("Failed to set data for '" + name + "'");
-            }
-        };
-        return m_keysOpen ? std::make_unique<Key>() : nullptr;
-    }
-
-private:
-    bool m_keysOpen;
-};
-
 TEST(Wallpaper, FailuresAreReportedAndTheDesktopIsStillChangedWhenOnlyStoringFailed)
 {
     TempDir dir;
     writeFile(dir.file("plain"), "a regular file");
     auto unwritable = makeFileStore(dir.file("plain/store"));
-    FailingStore noKeys(false);
-    FailingStore noValues(true);
+    FakeStore noKeys;
+    noKeys.openable = false;
+    FakeStore noValues;
+    noValues.refuseAll = true;
     auto working = makeFileStore(dir.file("store"));
 
     struct Case {
@@ -205,12 +175,12 @@ TEST(Wallpaper, FailuresAreReportedAndTheDesktopIsStillChangedWhenOnlyStoringFai
              {"value cannot be written", noValues, nullptr, "Failed to set data for 'Wallpaper'", true},
              {"desktop refuses", *working, "The desktop refused", "The desktop refused", false},
              {"both fail: the desktop's reason wins", noValues, "The desktop refused", "The desktop refused", false},
-             {"all well", *working, nullptr, "<no error>", true},
+             {"all well", *working, nullptr, kNoError, true},
          }) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> shown;
         auto wallpaper = desktop::makeWallpaperWith(c.store, std::make_unique<SpyBackend>(shown, c.refusal));
-        EXPECT_EQ(errorText(*wallpaper, "/p/w.bmp"), c.error);
+        EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpaper("/p/w.bmp"); }), c.error);
         EXPECT_EQ(shown, c.shown ? std::vector<std::string>{"/p/w.bmp"} : std::vector<std::string>{});
     }
     EXPECT_EQ(storedWallpaper(*working), "/p/w.bmp") << "stored before the desktop is asked";

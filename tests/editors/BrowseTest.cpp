@@ -1,5 +1,7 @@
 // The browsing chain: drive, folder, the folder's matching files, the picked file.
 
+#include "EditorTestSupport.h"
+
 #include "editors/DirectoryListBox.h"
 #include "editors/DriveComboBox.h"
 #include "editors/FileListBox.h"
@@ -21,7 +23,7 @@
 #include <filesystem>
 
 using plimbury::test::control;
-
+using plimbury::test::EditorOver;
 using plimbury::test::TempDir;
 using plimbury::test::writeFile;
 
@@ -121,9 +123,8 @@ TEST(DriveComboBox, RootComesFirstAndEveryVolumeIsListed)
 }
 
 struct Chain : ::testing::Test {
-    QWidget mainWindow;
-    SortedListBox mainList;
-    Twall wall{&mainWindow, &mainList};
+    EditorOver<Twall> scene;
+    Twall& wall = scene.editor;
     TempDir dir;
 
     void SetUp() override
@@ -216,11 +217,10 @@ TEST(EditorStart, WallpaperEditorStartsAtTheCurrentFolderOnTheSystemDrive)
     TempDir dir;
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(qpath(dir.path())));
-    QWidget mainWindow;
-    SortedListBox mainList;
-    Twall wall(&mainWindow, &mainList);
+    EditorOver<Twall> scene;
     QDir::setCurrent(before);
 
+    const Twall& wall = scene.editor;
     EXPECT_EQ(control<DriveComboBox>(wall, "DriveComboBox1")->drive(), DriveComboBox::systemDrive());
     const bool onSystemDrive = QStorageInfo(qpath(dir.path())).rootPath() == DriveComboBox::systemDrive();
     EXPECT_EQ(control<DirectoryListBox>(wall, "DirectoryListBox1")->directory(), onSystemDrive ? qpath(dir.path()) : DriveComboBox::systemDrive());
@@ -228,9 +228,8 @@ TEST(EditorStart, WallpaperEditorStartsAtTheCurrentFolderOnTheSystemDrive)
 
 TEST(EditorStart, ScreenSaverEditorStartsAtTheSystemFolder)
 {
-    QWidget mainWindow;
-    SortedListBox mainList;
-    Tscreensaver editor(&mainWindow, &mainList);
+    EditorOver<Tscreensaver> scene;
+    const Tscreensaver& editor = scene.editor;
     const QString folder = QString::fromStdString(plimbury::systemScreenSaverFolder());
     if (!QFileInfo(folder).isDir())
         GTEST_SKIP() << "no screen-saver folder on this machine: " << folder.toStdString();

@@ -1,15 +1,27 @@
 #pragma once
-// Helpers of the editor tests: sample pictures written independently of the
-// code under test, and waiting on the event loop.
+// Helpers of the editor tests: an editor over a stand-in main window, sample
+// pictures written independently of the code under test, and waiting on the
+// event loop.
+
+#include "editors/SortedListBox.h"
 
 #include <QColor>
 #include <QImage>
+#include <QWidget>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace plimbury::test {
+
+// An editor over a stand-in main window and its list, as the program pairs them.
+template <typename Editor>
+struct EditorOver {
+    QWidget mainWindow;
+    SortedListBox mainList;
+    Editor editor{&mainWindow, &mainList};
+};
 
 // A JPEG of one colour with a faint pattern, written by libjpeg's compressor.
 void writeJpeg(const std::string& path, int width, int height, QColor colour, int quality = 90);

@@ -35,9 +35,8 @@ using namespace plimbury::test;
 namespace {
 
 struct Preview : ::testing::Test {
-    QWidget mainWindow;
-    SortedListBox mainList;
-    Twall wall{&mainWindow, &mainList};
+    EditorOver<Twall> scene;
+    Twall& wall = scene.editor;
     TempDir dir;
     std::vector<QString> shown;
 

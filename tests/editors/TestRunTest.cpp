@@ -39,9 +39,8 @@ const std::vector<std::string> kTestRunArguments{};
 #endif
 
 struct TestRun : ::testing::Test {
-    QWidget mainWindow;
-    SortedListBox mainList;
-    Tscreensaver editor{&mainWindow, &mainList};
+    EditorOver<Tscreensaver> scene;
+    Tscreensaver& editor = scene.editor;
     TempDir dir;
     std::vector<Started> started;
     std::vector<std::vector<std::string>> commands;

@@ -5,6 +5,7 @@
 
 #include "imaging/Picture.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -166,13 +167,7 @@ TEST(ReadBmpFile, RefusesWhatItCannotReadAsInvalid)
     TempDir dir;
     for (const auto& c : cases) {
         writeFile(dir.file("in.bmp"), c.bytes);
-        std::string error = "no error";
-        try {
-            readBmpFile(dir.file("in.bmp"));
-        } catch (const Error& e) {
-            error = e.what();
-        }
-        EXPECT_EQ(error, "Bitmap image is not valid") << c.name;
+        EXPECT_EQ(errorOf([&] { readBmpFile(dir.file("in.bmp")); }), "Bitmap image is not valid") << c.name;
     }
 }
 
@@ -215,16 +210,8 @@ TEST(LoadPicture, ChoosesTheDecoderByContentWhateverTheName)
         EXPECT_EQ(result, c.result) << c.name;
     }
     const std::string missing = dir.file("gone.bmp");
-    EXPECT_THROW(
-        {
-            try {
-                loadPicture(missing);
-            } catch (const Error& e) {
-                EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". " + systemErrorText(ENOENT));
-                throw;
-            }
-        },
-        Error);
+    EXPECT_EQ(errorOf([&] { loadPicture(missing); }),
+              "Cannot open file \"" + missing + "\". " + systemErrorText(ENOENT));
 }
 
 } // namespace

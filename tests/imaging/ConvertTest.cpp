@@ -6,6 +6,7 @@
 #include "imaging/BmpWriter.h"
 #include "imaging/Jpeg.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -32,25 +33,6 @@ namespace {
 std::string jpegError(int code)
 {
     return "JPEG error #" + std::to_string(code);
-}
-
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
-std::vector<std::string> filesIn(const TempDir& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 const std::vector<std::string> inputAndOldBitmap {"in.jpg", "lumavue.bmp"};
@@ -88,7 +70,7 @@ TEST_P(ConvertJpeg, WritesLibjpegsPixelsIntoABottomUpBitmap)
 
     const std::string bmp = readFile(dir.file("lumavue.bmp"));
     EXPECT_TRUE(samePicture(referenceDecode(jpeg), parseWrittenBmp(bmp)));
-    EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
+    EXPECT_EQ(filesIn(dir.path()), inputAndOldBitmap);
 
     // The writer fed through the row-sink interface makes the same file.
     BmpWriter writer(dir.file("sink.bmp"));
@@ -180,7 +162,7 @@ TEST_P(DamagedJpeg, FailsWithLibjpegsCodeAndKeepsTheOldBitmap)
               GetParam().stillLooksLikeAJpeg ? jpegError(GetParam().code)
                                              : dir.file("in.jpg") + " is not a picture this program can read");
     EXPECT_EQ(readFile(dir.file("lumavue.bmp")), "old picture");
-    EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
+    EXPECT_EQ(filesIn(dir.path()), inputAndOldBitmap);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, DamagedJpeg, ::testing::ValuesIn(damagedCases),
@@ -203,7 +185,7 @@ TEST(ConvertJpegFiles, ReportsFilesThatCannotBeOpenedOrCreated)
     EXPECT_EQ(errorOf([&] { convertJpegToBmp(dir.file("in.jpg"), nowhere); }),
               "Cannot create file \"" + nowhere + "\". " + systemErrorText(ENOENT));
     EXPECT_EQ(readFile(dir.file("lumavue.bmp")), "old picture");
-    EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
+    EXPECT_EQ(filesIn(dir.path()), inputAndOldBitmap);
 }
 
 TEST(ConvertJpegFiles, RefusesPicturesBeyondTheBitmapsSizesBeforeWriting)
@@ -216,7 +198,7 @@ TEST(ConvertJpegFiles, RefusesPicturesBeyondTheBitmapsSizesBeforeWriting)
     EXPECT_EQ(errorOf([&] { convertJpegToBmp(dir.file("in.jpg"), dir.file("lumavue.bmp")); }),
               "The picture (65500 x 65500) is too large for a bitmap file");
     EXPECT_EQ(readFile(dir.file("lumavue.bmp")), "old picture");
-    EXPECT_EQ(filesIn(dir), inputAndOldBitmap);
+    EXPECT_EQ(filesIn(dir.path()), inputAndOldBitmap);
     // Nor is such a picture decoded into memory at full size.
     EXPECT_EQ(errorOf([&] { loadPicture(dir.file("in.jpg")); }), jpegError(JERR_IMAGE_TOO_BIG));
 

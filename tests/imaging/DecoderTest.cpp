@@ -10,6 +10,7 @@
 #include "imaging/Picture.h"
 #include "imaging/PictureFormat.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -26,16 +27,6 @@ using namespace plimbury;
 using namespace plimbury::test;
 
 namespace {
-
-std::string errorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "no error";
-}
 
 bool haveImageMagick()
 {

@@ -1,9 +1,9 @@
 // The start-up decision without a window: first run, later runs with and
 // without /TRAY, the selected project, and stores that cannot be written.
 
-#include "platform/Error.h"
 #include "platform/Startup.h"
 #include "platform/Store.h"
+#include "support/FakeStore.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -18,27 +18,11 @@
 namespace plimbury {
 namespace {
 
+using test::FakeStore;
 using test::ScopedEnv;
 using test::TempDir;
 
-// Opens keys but refuses every value.
-class RefusingStore final : public Store {
-public:
-    bool keyExists(Root, const std::string&) override { return false; }
-    std::unique_ptr<StoreKey> openKey(Root, const std::string&) override
-    {
-        struct Key final : StoreKey {
-            std::string read(const std::string&) override { return {}; }
-            void write(const std::string& name, const std::string&) override
-            {
-                throw Error("Failed to set data for '" + name + "'");
-            }
-        };
-        return std::make_unique<Key>();
-    }
-};
-
-enum class Before { Nothing, LaterRun, SelectedProject, Paused, StoreUnderAFile, RefusingStore };
+enum class Before { Nothing, LaterRun, SelectedProject, Paused, StoreUnderAFile, RefusingStore, ReadOnlyStore };
 
 TEST(Startup, DecidesFromTheStoreAndTheArguments)
 {
@@ -61,10 +45,13 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
              Case{"lower-case /tray", Before::LaterRun, {"/tray"}, false, false, "", false},
              Case{"/TRAY with a blank", Before::LaterRun, {"/TRAY "}, false, false, "", false},
              Case{"/TRAY and another", Before::LaterRun, {"/TRAY", "x"}, false, false, "", false},
+             Case{"another and /TRAY", Before::LaterRun, {"x", "/TRAY"}, false, false, "", false},
              Case{"selected project, /TRAY", Before::SelectedProject, {"/TRAY"}, false, true, project, false},
              Case{"paused show", Before::Paused, {"/TRAY"}, false, true, project, false, true},
              Case{"store that cannot be made", Before::StoreUnderAFile, {}, true, false, std::nullopt, false},
              Case{"store refusing values", Before::RefusingStore, {}, true, false, "", false},
+             // The key is there, so /TRAY counts, but it cannot be opened to resume anything.
+             Case{"read-only store, /TRAY", Before::ReadOnlyStore, {"/TRAY"}, false, true, std::nullopt, false},
          }) {
         SCOPED_TRACE(c.name);
         TempDir dir;
@@ -76,9 +63,19 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
             test::writeFile(dir.file("file"), "");
             store = makeFileStore(dir.file("file") + "/store");
             break;
-        case Before::RefusingStore:
-            store = std::make_unique<RefusingStore>();
+        case Before::RefusingStore: {
+            auto refusing = std::make_unique<FakeStore>();
+            refusing->refuseAll = true;
+            store = std::move(refusing);
             break;
+        }
+        case Before::ReadOnlyStore: {
+            auto readOnly = std::make_unique<FakeStore>();
+            readOnly->keys[{Root::LocalMachine, kProgramKey}] = {};
+            readOnly->openable = false;
+            store = std::move(readOnly);
+            break;
+        }
         default:
             store = makeFileStore(dir.file("store"));
             if (c.before != Before::Nothing) {
@@ -89,16 +86,22 @@ TEST(Startup, DecidesFromTheStoreAndTheArguments)
             }
         }
 
-        const StartupPlan plan = startUp(*store, c.arguments, "/opt/plimbury/plimbury");
+        const StartupPlan plan = startUp(*store, c.arguments, "/opt/plimbury test/plimbury");
         EXPECT_EQ(plan.firstRun, c.firstRun);
         EXPECT_EQ(plan.toTray, c.toTray);
         EXPECT_EQ(plan.selectedProject, c.selected);
         EXPECT_EQ(plan.paused, c.paused);
 #ifndef _WIN32
-        EXPECT_EQ(std::filesystem::exists(dir.file("config/autostart/plimbury.desktop")), c.autostartWritten);
-#endif
+        const std::string entry = dir.file("config/autostart/plimbury.desktop");
+        EXPECT_EQ(std::filesystem::exists(entry), c.autostartWritten);
         if (c.autostartWritten) {
-            EXPECT_EQ(store->openKey(Root::LocalMachine, kRunKey)->read(kAutostartValue), "/opt/plimbury/plimbury /TRAY");
+            EXPECT_NE(test::readFile(entry).find("\nExec=\"/opt/plimbury test/plimbury\" /TRAY\n"), std::string::npos);
+        }
+#endif
+        const bool runKey = store->keyExists(Root::LocalMachine, kRunKey);
+        EXPECT_EQ(runKey ? store->openKey(Root::LocalMachine, kRunKey)->read(kAutostartValue) : "",
+                  c.autostartWritten ? "/opt/plimbury test/plimbury /TRAY" : "");
+        if (c.autostartWritten) {
             EXPECT_TRUE(store->keyExists(Root::LocalMachine, kProgramKey));
         }
     }

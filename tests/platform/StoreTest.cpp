@@ -1,5 +1,5 @@
-#include "platform/Error.h"
 #include "platform/Store.h"
+#include "support/ErrorOf.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -11,10 +11,7 @@
 
 namespace fs = std::filesystem;
 using namespace plimbury;
-using plimbury::test::readFile;
-using plimbury::test::ScopedEnv;
-using plimbury::test::TempDir;
-using plimbury::test::writeFile;
+using namespace plimbury::test;
 
 namespace {
 
@@ -141,12 +138,7 @@ TEST(FileStore, AWriteThatCannotBeStoredThrowsAndKeepsTheOtherValues)
     const std::string before = readFile(folder + "/HKEY_LOCAL_MACHINE.ini");
 
     auto expectRefused = [&](const std::string& name, const std::string& value, const std::string& text) {
-        try {
-            key->write(name, value);
-            ADD_FAILURE() << "write of '" << name << "' succeeded";
-        } catch (const Error& e) {
-            EXPECT_STREQ(e.what(), text.c_str());
-        }
+        EXPECT_EQ(errorOf([&] { key->write(name, value); }), text);
     };
     // Texts the file cannot hold as one entry.
     expectRefused("SCRNSAVE.EXE", "/a\nb.scr", "Failed to set data for 'SCRNSAVE.EXE'");

@@ -1,11 +1,13 @@
 #include "project/NumberRule.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 
 using plimbury::Error;
+using plimbury::test::errorOf;
 
 namespace {
 
@@ -30,16 +32,11 @@ TEST(NumberRule, Int32Table)
 {
     for (const auto& c : kInt32Cases) {
         SCOPED_TRACE(std::string("text '") + c.text + "'");
-        if (c.value) {
+        if (c.value)
             EXPECT_EQ(plimbury::toInt32(c.text), *c.value);
-        } else {
-            try {
-                plimbury::toInt32(c.text);
-                ADD_FAILURE() << "accepted";
-            } catch (const Error& e) {
-                EXPECT_EQ(std::string(e.what()), std::string("'") + c.text + "' is not a valid integer value");
-            }
-        }
+        else
+            EXPECT_EQ(errorOf([&] { (void)plimbury::toInt32(c.text); }),
+                      std::string("'") + c.text + "' is not a valid integer value");
     }
 }
 

@@ -3,7 +3,6 @@
 #include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -39,15 +38,6 @@ std::string makeJpeg(int width, int height, int seed, bool progressive)
     options.quality = 85;
     options.progressive = progressive;
     return encodeJpeg(picture, options);
-}
-
-std::vector<std::string> filesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 namespace {

@@ -32,7 +32,4 @@ public:
 // all threads); counted by the replacement in ReliabilitySupport.cpp.
 std::int64_t liveHeapBytes();
 
-// The files in a folder, hidden ones included, by name.
-std::vector<std::string> filesIn(const std::string& folder);
-
 } // namespace plimbury::test

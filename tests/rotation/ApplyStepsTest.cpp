@@ -5,6 +5,8 @@
 #include "imaging/Jpeg.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
+#include "support/ErrorOf.h"
+#include "support/FakeStore.h"
 #include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -13,10 +15,7 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -26,46 +25,12 @@ namespace {
 // Everything the fakes are asked to do, in order.
 using Log = std::vector<std::string>;
 
-class FakeKey final : public StoreKey {
-public:
-    FakeKey(Log& log, std::map<std::string, std::string>& values, const std::set<std::string>& refused)
-        : m_log(log), m_values(values), m_refused(refused)
-    {
-    }
-    std::string read(const std::string& name) override { return m_values[name]; }
-    void write(const std::string& name, const std::string& value) override
-    {
-        if (m_refused.count(name))
-            throw Error("Failed to set data for '" + name + "'");
-        m_log.push_back(name + "=" + value);
-        m_values[name] = value;
-    }
-
-private:
-    Log& m_log;
-    std::map<std::string, std::string>& m_values;
-    const std::set<std::string>& m_refused;
-};
-
-class FakeStore final : public Store {
-public:
-    explicit FakeStore(Log& log) : m_log(log) {}
-    bool keyExists(Root, const std::string&) override { return true; }
-    std::unique_ptr<StoreKey> openKey(Root root, const std::string& path) override
-    {
-        if (cannotOpen)
-            return nullptr;
-        EXPECT_EQ(root, Root::CurrentUser);
-        EXPECT_EQ(path, kDesktopKey);
-        return std::make_unique<FakeKey>(m_log, values, refused);
-    }
-    bool cannotOpen = false;
-    std::set<std::string> refused;
-    std::map<std::string, std::string> values;
-
-private:
-    Log& m_log;
-};
+// Every key a step opened is the desktop's, under the current user.
+void expectOnlyTheDesktopKey(const test::FakeStore& store)
+{
+    for (const auto& [where, values] : store.keys)
+        EXPECT_EQ(where, (std::pair<Root, std::string>{Root::CurrentUser, kDesktopKey}));
+}
 
 class FakeWallpaper final : public Wallpaper {
 public:
@@ -98,17 +63,6 @@ void writeJpeg(const std::string& path, int width, int height)
     test::writeJpegFile(path, picture);
 }
 
-// The text of the Error `body` throws; "" when it returns.
-std::string thrownText(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return {};
-}
-
 std::int32_t le32(const std::string& bytes, std::size_t offset)
 {
     std::uint32_t v = 0;
@@ -137,10 +91,11 @@ protected:
         writeJpeg(dir.file("source.jpg"), 6, 4);
         convertJpegToBmp(dir.file("source.jpg"), hills);
     }
+    void TearDown() override { expectOnlyTheDesktopKey(store); }
 
     test::TempDir dir;
     Log log;
-    FakeStore store{log};
+    test::FakeStore store{&log};
     FakeWallpaper wallpaper{log};
     std::string bitmap = wallpaperBitmapPath(dir.path().string());
     std::string hills = dir.file("hills.bmp");
@@ -189,7 +144,7 @@ TEST_F(WallpaperStep, WhatNoDecoderReadsIsReportedAndChangesNothing)
         const std::string entry = dir.file(name);
         test::writeFile(entry, content);
         log.clear();
-        EXPECT_EQ(thrownText([&] { applyWallpaper(entry, store, wallpaper, bitmap); }),
+        EXPECT_EQ(test::errorOf([&] { applyWallpaper(entry, store, wallpaper, bitmap); }),
                   entry + " is not a picture this program can read");
         EXPECT_TRUE(log.empty()) << name;
         EXPECT_EQ(test::readFile(bitmap), "old picture");
@@ -236,7 +191,7 @@ TEST_F(WallpaperStep, AJpegThatCannotBeReadChangesNothing)
     test::writeFile(broken, "\xFF\xD8\xFF not really a picture");
     for (const std::string& entry : {missing, broken}) {
         log.clear();
-        const std::string text = thrownText([&] { applyWallpaper(entry, store, wallpaper, bitmap); });
+        const std::string text = test::errorOf([&] { applyWallpaper(entry, store, wallpaper, bitmap); });
         const std::string expected = entry == missing ? "Cannot open file \"" + missing + "\". " : "JPEG error #";
         EXPECT_EQ(text.substr(0, expected.size()), expected) << text;
         EXPECT_TRUE(log.empty());
@@ -260,32 +215,33 @@ TEST_F(WallpaperStep, StyleFailuresAreReportedAfterTheHandOver)
     };
     for (const Case& c : cases) {
         log.clear();
-        store.cannotOpen = c.cannotOpen;
+        store.openable = !c.cannotOpen;
         store.refused = {c.refused};
-        EXPECT_EQ(thrownText([&] { applyWallpaper(hills, store, wallpaper, bitmap); }), c.error);
+        EXPECT_EQ(test::errorOf([&] { applyWallpaper(hills, store, wallpaper, bitmap); }), c.error);
         EXPECT_EQ(log, c.log) << c.error;
     }
 }
 
 TEST_F(WallpaperStep, ARefusingDesktopIsTheErrorReported)
 {
-    store.cannotOpen = true;
+    store.openable = false;
     wallpaper.refuse = true;
-    EXPECT_EQ(thrownText([&] { applyWallpaper(hills, store, wallpaper, bitmap); }),
+    EXPECT_EQ(test::errorOf([&] { applyWallpaper(hills, store, wallpaper, bitmap); }),
               "The desktop refused the picture");
 }
 
 TEST(ScreensaverStep, RecordsTheEntryUnchanged)
 {
     Log log;
-    FakeStore store(log);
+    test::FakeStore store(&log);
     applyScreensaver("C:\\Program Files\\Savers\\my stars.scr", store);
     EXPECT_EQ(log, Log{"SCRNSAVE.EXE=C:\\Program Files\\Savers\\my stars.scr"});
 
     store.refused = {"SCRNSAVE.EXE"};
-    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to set data for 'SCRNSAVE.EXE'");
-    store.cannotOpen = true;
-    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store); }), "Failed to create key Desktop");
+    EXPECT_EQ(test::errorOf([&] { applyScreensaver("/s/a.scr", store); }), "Failed to set data for 'SCRNSAVE.EXE'");
+    store.openable = false;
+    EXPECT_EQ(test::errorOf([&] { applyScreensaver("/s/a.scr", store); }), "Failed to create key Desktop");
+    expectOnlyTheDesktopKey(store);
 }
 
 #ifndef _WIN32
@@ -294,12 +250,13 @@ TEST(ScreensaverStep, RecordsTheEntryUnchanged)
 TEST(ScreensaverStep, RecordsTheEntryBeforeSayingNothingRunsIt)
 {
     Log log;
-    FakeStore store(log);
+    test::FakeStore store(&log);
     test::TempDir dir;
     ScreenSaverSelector selector({dir.file(".xscreensaver"), dir.file("not-installed")});
-    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/a.scr", store, &selector); }), kNoScreenSaverNotice);
-    EXPECT_EQ(thrownText([&] { applyScreensaver("/s/b.scr", store, &selector); }), "");
+    EXPECT_EQ(test::errorOf([&] { applyScreensaver("/s/a.scr", store, &selector); }), kNoScreenSaverNotice);
+    EXPECT_EQ(test::errorOf([&] { applyScreensaver("/s/b.scr", store, &selector); }), test::kNoError);
     EXPECT_EQ(log, (Log{"SCRNSAVE.EXE=/s/a.scr", "SCRNSAVE.EXE=/s/b.scr"}));
+    expectOnlyTheDesktopKey(store);
 }
 #endif
 

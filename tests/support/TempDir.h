@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace plimbury::test {
 
@@ -23,5 +24,8 @@ private:
 // Whole-file helpers for tests.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+
+// The names in a folder, hidden ones included, sorted.
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
 } // namespace plimbury::test
