@@ -16,7 +16,7 @@
 // waited before.
 
 #include "platform/Clock.h"
-#include "project/ProjectCommands.h"
+#include "project/ProjectFormat.h"
 #include "rotation/RotationTick.h"
 
 #include <array>

@@ -8,6 +8,7 @@
 #include "imaging/Jpeg.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
+#include "project/ProjectCommands.h"
 #include "rotation/Control.h"
 #include "rotation/Schedule.h"
 #include "support/JpegEncode.h"
