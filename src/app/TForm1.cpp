@@ -4,8 +4,8 @@
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"
 #include "app/WindowSystem.h"
-#include "editors/LayoutFont.h"
-#include "editors/SortedListBox.h"
+#include "widgets/LayoutFont.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Startup.h"
@@ -72,7 +72,7 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(skin::applicationIcon());
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(editors::layoutFont());
+    setFont(widgets::layoutFont());
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

@@ -3,7 +3,7 @@
 // working lists, the interval settings, the file dialogs, the tray icon and
 // all timers. Handlers keep the names of the events they answer.
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QPoint>
 #include <QRegion>

@@ -3,7 +3,7 @@
 // what comes back; the connections run each of them inside the error guard.
 #include "app/TForm1.h"
 
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "platform/Clock.h"
 #include "project/ProjectCommands.h"
 #include "rotation/RotationRunner.h"

@@ -5,7 +5,7 @@
 #include "app/TForm1.h"
 
 #include "app/TrayIcon.h"
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "rotation/RotationRunner.h"
 
 #include <QPointer>

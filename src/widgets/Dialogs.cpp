@@ -1,4 +1,4 @@
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include "platform/Error.h"
 
