@@ -6,8 +6,8 @@
 
 #include "app/TrayIcon.h"
 #include "desktop/Wallpaper.h"
-#include "editors/Dialogs.h"
-#include "editors/SortedListBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/SortedListBox.h"
 #include "rotation/Control.h"
 #include "rotation/RotationRunner.h"
 #include "support/Controls.h"

@@ -1,6 +1,6 @@
 // The guard around handlers and the file-dialog hook.
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "platform/Error.h"
 
 #include <gtest/gtest.h>

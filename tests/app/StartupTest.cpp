@@ -4,8 +4,8 @@
 #include "AppHarness.h"
 
 #include "app/TmyImage.h"
-#include "editors/Dialogs.h"
-#include "editors/SortedListBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/SortedListBox.h"
 #include "platform/Error.h"
 #include "platform/Store.h"
 #include "support/Controls.h"
