@@ -18,11 +18,11 @@
 //        (default: ./preview-bench-data, 5, 123: which of the three to run)
 // The data folder keeps the generated pictures between runs.
 
-#include "editors/DirectoryListBox.h"
-#include "editors/Dialogs.h"
-#include "editors/FileListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/FileListBox.h"
 #include "editors/PreviewLoader.h"
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Twall.h"
 #include "imaging/Picture.h"
 #include "support/JpegEncode.h"

@@ -5,13 +5,15 @@
 #include "app/TForm1.h"
 #include "desktop/ScreenSaverSelection.h"
 #include "desktop/Wallpaper.h"
-#include "editors/Dialogs.h"
-#include "editors/SortedListBox.h"
+#include "widgets/Dialogs.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Clock.h"
 #include "platform/Store.h"
 #include "platform/System.h"
+#include "rotation/Control.h"
+#include "rotation/RotationRunner.h"
 #ifndef _WIN32
 #include "desktop/Session.h"
 #endif
@@ -104,7 +106,7 @@ int main(int argc, char** argv)
         const auto command = plimbury::controlCommandOf({argument.toStdString()});
         if (!command)
             return SingleInstance::Reply{1, QStringLiteral("unknown command %1").arg(argument)};
-        const TForm1::ControlReply reply = form.controlCommand(*command);
+        const plimbury::ControlReply reply = form.controlCommand(*command);
         return SingleInstance::Reply{reply.status, QString::fromStdString(reply.text)};
     });
 

@@ -2,7 +2,7 @@
 
 #include "desktop/MonitorWatch.h"
 #include "desktop/Wallpaper.h"
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

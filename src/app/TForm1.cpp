@@ -4,14 +4,14 @@
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"
 #include "app/WindowSystem.h"
-#include "editors/LayoutFont.h"
-#include "editors/SortedListBox.h"
+#include "widgets/LayoutFont.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/Startup.h"
 #include "platform/System.h"
 #include "project/ProjectCommands.h"
-#include "rotation/RotationTick.h"
+#include "rotation/RotationRunner.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -51,18 +51,28 @@ void applyInterval(QRadioButton* const (&radios)[3], QLineEdit* const (&edits)[3
     radios[row]->setChecked(true);
 }
 
+plimbury::IntervalGroup intervalGroup(const QLineEdit* minute, const QLineEdit* hour, const QLineEdit* day)
+{
+    plimbury::IntervalGroup group;
+    const QLineEdit* const edits[] = {minute, hour, day};
+    for (std::size_t i = 0; i < 3; ++i) {
+        group.enabled[i] = edits[i]->isEnabled();
+        group.texts[i] = edits[i]->text().toStdString();
+    }
+    return group;
+}
+
 } // namespace
 
 TForm1::TForm1(const AppServices& services, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint)
     , m_services(services)
-    , m_engine(std::make_unique<plimbury::RotationEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(skin::applicationIcon());
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(editors::layoutFont());
+    setFont(widgets::layoutFont());
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
@@ -85,6 +95,7 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
         timer->setInterval(1000);
     }
 
+    createRunner();
     createControls();
     connectHandlers();
     FormCreate();
@@ -320,6 +331,21 @@ QRegion TForm1::windowRegion()
     return region;
 }
 
+QString TForm1::trayTip() const
+{
+    return paused() ? m_trayTip + QStringLiteral(" (paused)") : m_trayTip;
+}
+
+plimbury::IntervalGroup TForm1::wallpaperInterval() const
+{
+    return intervalGroup(Edit1, Edit2, Edit3);
+}
+
+plimbury::IntervalGroup TForm1::screensaverInterval() const
+{
+    return intervalGroup(Edit4, Edit5, Edit6);
+}
+
 std::string TForm1::currentProjectFile() const
 {
     if (!SaveDialog1.fileName.isEmpty())
@@ -331,14 +357,11 @@ std::string TForm1::currentProjectFile() const
 
 void TForm1::FormCreate()
 {
-    m_wallpaperFirstTick = true;
-    m_screensaverFirstTick = true;
-
     std::vector<std::string> arguments;
     for (const QString& argument : m_services.arguments)
         arguments.push_back(argument.toStdString());
     const plimbury::StartupPlan plan = plimbury::startUp(*m_services.store, arguments, m_services.executablePath);
-    m_paused = plan.paused;
+    m_runner->start(plan.paused);
     if (plan.firstRun)
         defaultIntervalRows();
     if (plan.toTray)
@@ -366,8 +389,7 @@ void TForm1::FormCreate()
 
 void TForm1::FormShow()
 {
-    Timer1.stop();
-    Timer2.stop();
+    m_runner->stopShow();
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -519,7 +541,7 @@ void TForm1::Label6Click() { enableOnly(Edit6, Edit4, Edit5); }
 void TForm1::goToTray(const QString& tip)
 {
     m_trayTip = tip;
-    m_tray->add(m_paused ? tip + QStringLiteral(" (paused)") : tip);
+    m_tray->add(trayTip());
     // Hidden even where no notification area shows the icon: the rotation
     // goes on, and starting the program again is the way back.
     hide();
@@ -609,6 +631,5 @@ void TForm1::Timer7Timer()
         throw;
     }
     applyLoadedProject(project);
-    Timer1.start();
-    Timer2.start();
+    m_runner->resumeShow();
 }

@@ -3,17 +3,15 @@
 // working lists, the interval settings, the file dialogs, the tray icon and
 // all timers. Handlers keep the names of the events they answer.
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QPoint>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 
 class QAction;
@@ -36,9 +34,12 @@ class Wallpaper;
 enum class ControlCommand;
 struct IntervalGroup;
 struct LoadedProject;
+struct ChannelSettings;
 struct ProjectState;
-struct RotationEngine;
-struct TickResult;
+class RotationRunner;
+class TurnTimers;
+struct ControlReply;
+enum class Channel : std::size_t;
 } // namespace plimbury
 
 // What the window needs from the system; tests pass fakes.
@@ -55,8 +56,9 @@ struct AppServices {
     QStringList arguments;        // command-line arguments, program name excluded
 };
 
-class TForm1 : public QWidget {
+class TForm1 final : public QWidget {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TForm1)
 public:
     explicit TForm1(const AppServices& services, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -74,8 +76,8 @@ public:
 
     // What the start-up settled, for the window's tests.
     const std::string& selectedProject() const { return m_selectedProject; }
-    bool wallpaperFirstTick() const { return m_wallpaperFirstTick; }
-    bool screensaverFirstTick() const { return m_screensaverFirstTick; }
+    bool wallpaperFirstTick() const;
+    bool screensaverFirstTick() const;
     const dialogs::FileDialogSettings& openDialogSettings() const { return OpenDialog1; }
     const dialogs::FileDialogSettings& saveDialogSettings() const { return SaveDialog1; }
 
@@ -126,14 +128,8 @@ public:
     // A command of a later copy (--next, --pause, ...): what it prints and
     // its exit status. Errors come back as text, never as a message box: the
     // person who asked reads them where they asked.
-    struct ControlReply {
-        int status = 0;
-        std::string text;
-    };
-    ControlReply controlCommand(plimbury::ControlCommand command);
-    bool paused() const { return m_paused; }
-    // Sets the pause, in the store and in the tray tip. Throws the store's Error.
-    void setPaused(bool paused);
+    plimbury::ControlReply controlCommand(plimbury::ControlCommand command);
+    bool paused() const;
     // Shows the window again and removes the tray icon.
     void comeBackFromTray();
 
@@ -192,29 +188,20 @@ private:
 
     // --- Program-wide state ---
     std::string m_selectedProject;      // settime_selected, read once at start
-    bool m_wallpaperFirstTick = true;
-    bool m_screensaverFirstTick = true;
-    bool m_paused = false;        // both rotations stopped by --pause
     QString m_trayTip;            // the tip without the pause
+    QString trayTip() const;      // with " (paused)" while the show is paused
     Twall* m_wall = nullptr;
     Tscreensaver* m_screensaver = nullptr;
     AppServices m_services;
 
-    // What the rotation keeps between ticks: the parsed project file and each
-    // channel's last report; whether a channel's error report is on the
-    // screen, and the newest report of that channel waiting for it to close.
-    std::unique_ptr<plimbury::RotationEngine> m_engine;
-    std::array<bool, 2> m_reporting{};
-    std::array<std::optional<std::string>, 2> m_heldReport;
-
-    // The two rotation channels, as the timers' handlers name them.
-    enum ChannelSide : std::size_t { WallpaperSide = 0, ScreensaverSide = 1 };
-    // Whether the services a channel needs are there (tests may leave some out).
-    bool equipped(ChannelSide side) const;
-    // One channel's tick against the project file, with what it applies.
-    plimbury::TickResult runChannel(ChannelSide side, bool dueNow);
-    // A timer's turn: the tick, the hand-over to the other timer, the report.
-    void rotationTick(ChannelSide side);
+    // The rotation's rules, turned by Timer1 and Timer2.
+    std::unique_ptr<plimbury::TurnTimers> m_turnTimers;
+    std::unique_ptr<plimbury::RotationRunner> m_runner;
+    void createRunner();
+    // A channel's list and interval group as the widgets hold them.
+    plimbury::ChannelSettings channelSettings(plimbury::Channel channel) const;
+    // A timer's tick: the runner's turn, then its reports shown one by one.
+    void rotationTick(plimbury::Channel channel);
 
     // The window's lists and intervals, as Save and Save and Run store them.
     plimbury::ProjectState projectState() const;

@@ -3,26 +3,15 @@
 // what comes back; the connections run each of them inside the error guard.
 #include "app/TForm1.h"
 
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "platform/Clock.h"
 #include "project/ProjectCommands.h"
+#include "rotation/RotationRunner.h"
 #include "rotation/Schedule.h"
 
 #include <QFile>
-#include <QLineEdit>
 
 namespace {
-
-plimbury::IntervalGroup intervalGroup(const QLineEdit* minute, const QLineEdit* hour, const QLineEdit* day)
-{
-    plimbury::IntervalGroup group;
-    const QLineEdit* const edits[] = {minute, hour, day};
-    for (std::size_t i = 0; i < 3; ++i) {
-        group.enabled[i] = edits[i]->isEnabled();
-        group.texts[i] = edits[i]->text().toStdString();
-    }
-    return group;
-}
 
 std::string filePath(const QString& chosen)
 {
@@ -39,16 +28,6 @@ plimbury::ProjectState TForm1::projectState() const
     state.wallpaper = wallpaperInterval();
     state.screensaver = screensaverInterval();
     return state;
-}
-
-plimbury::IntervalGroup TForm1::wallpaperInterval() const
-{
-    return intervalGroup(Edit1, Edit2, Edit3);
-}
-
-plimbury::IntervalGroup TForm1::screensaverInterval() const
-{
-    return intervalGroup(Edit4, Edit5, Edit6);
 }
 
 void TForm1::myImage_nClick()
@@ -91,8 +70,7 @@ void TForm1::myImage_donetClick()
     // otherwise leave a selected project that the next start cannot resume.
     plimbury::checkBeforeSaveAndRun(state);
 
-    Timer1.stop();
-    Timer2.stop();
+    m_runner->stopShow();
     const auto chosen = dialogs::runSaveDialog(this, SaveDialog1);
     if (!chosen)
         return;   // the rotation stays stopped
@@ -103,9 +81,6 @@ void TForm1::myImage_donetClick()
         [&saved](plimbury::Unit unit, std::int32_t count) { return plimbury::nextDue(unit, count, saved); },
         plimbury::stampNumberText(saved));
     // A new show starts running, whatever was paused before.
-    if (m_paused)
-        setPaused(false);
-    Timer1.start();
-    Timer2.start();
+    m_runner->runNewShow();
     goToTray(QStringLiteral("plimbury 2.1"));
 }

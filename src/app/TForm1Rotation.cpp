@@ -1,160 +1,96 @@
-// The two rotation timers. Each handler only gathers its channel from the
-// widgets, runs the engine's tick and passes the turn to the other timer;
-// the schedule itself lives in src/rotation.
+// The two rotation timers. Each handler gathers its channel from the widgets
+// and asks the runner for the turn; the rules live in src/rotation. The
+// runner's reports are shown here, one box per channel at a time, while the
+// timers go on firing under the box.
 #include "app/TForm1.h"
 
 #include "app/TrayIcon.h"
-#include "editors/SortedListBox.h"
-#include "platform/Clock.h"
-#include "rotation/ApplySteps.h"
-#include "rotation/Control.h"
-#include "rotation/RotationTick.h"
+#include "widgets/SortedListBox.h"
+#include "rotation/RotationRunner.h"
 
 #include <QPointer>
 
-#include <cstdint>
-#include <exception>
 #include <optional>
 #include <string>
-#include <utility>
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
+namespace {
 
-bool TForm1::equipped(ChannelSide side) const
+class WindowTimers final : public plimbury::TurnTimers {
+public:
+    WindowTimers(QTimer& wallpaper, QTimer& screensaver) : m_timers{&wallpaper, &screensaver} {}
+    void start(plimbury::Channel channel) override { timer(channel).start(); }
+    void stop(plimbury::Channel channel) override { timer(channel).stop(); }
+    bool isActive(plimbury::Channel channel) const override { return timer(channel).isActive(); }
+
+private:
+    QTimer& timer(plimbury::Channel channel) const { return *m_timers[static_cast<std::size_t>(channel)]; }
+    std::array<QTimer*, 2> m_timers;
+};
+
+} // namespace
+
+void TForm1::createRunner()
 {
-    return m_services.clock && m_services.store && (side == ScreensaverSide || m_services.wallpaper);
+    m_turnTimers = std::make_unique<WindowTimers>(Timer1, Timer2);
+    plimbury::RotationServices services;
+    services.store = m_services.store;
+    services.clock = m_services.clock;
+    services.wallpaper = m_services.wallpaper;
+    services.screenSaver = m_services.screenSaver;
+    services.dataFolder = m_services.dataFolder;
+    m_runner = std::make_unique<plimbury::RotationRunner>(services, *m_turnTimers);
 }
 
-plimbury::TickResult TForm1::runChannel(ChannelSide side, bool dueNow)
+plimbury::ChannelSettings TForm1::channelSettings(plimbury::Channel channel) const
 {
-    plimbury::RotationEngine& engine = *m_engine;
-    [[maybe_unused]] const std::uint64_t parsesBefore = engine.files.parseCount();
-    plimbury::TickResult result;
-    if (side == WallpaperSide) {
-        const plimbury::IntervalGroup interval = wallpaperInterval();
-        const std::string bitmap = plimbury::wallpaperBitmapPath(m_services.dataFolder);
-        const plimbury::ApplyStep apply = [&](const std::string& entry) {
-            plimbury::applyWallpaper(entry, *m_services.store, *m_services.wallpaper, bitmap);
-        };
-        result = engine.wallpaper.tick(engine.files, currentProjectFile(),
-                                       {FileListBox1->lines(), interval, apply, dueNow}, m_wallpaperFirstTick,
-                                       m_services.clock->now());
-    } else {
-        const plimbury::IntervalGroup interval = screensaverInterval();
-        const plimbury::ApplyStep apply = [&](const std::string& entry) {
-            plimbury::applyScreensaver(entry, *m_services.store, m_services.screenSaver);
-        };
-        result = engine.screensaver.tick(engine.files, currentProjectFile(),
-                                         {FileListBox2->lines(), interval, apply, dueNow}, m_screensaverFirstTick,
-                                         m_services.clock->now());
-    }
-
-#ifdef __GLIBC__
-    // The parse of a large project leaves its memory in the allocator's free
-    // lists, scattered between the lists' long-lived strings; the program then
-    // rests for hours, so the free pages go back to the system.
-    if (engine.files.parseCount() != parsesBefore)
-        malloc_trim(0);
-#endif
-    return result;
+    if (channel == plimbury::Channel::Wallpaper)
+        return {FileListBox1->lines(), wallpaperInterval()};
+    return {FileListBox2->lines(), screensaverInterval()};
 }
 
-void TForm1::rotationTick(ChannelSide side)
+void TForm1::rotationTick(plimbury::Channel channel)
 {
-    QTimer& own = side == WallpaperSide ? Timer1 : Timer2;
-    QTimer& partner = side == WallpaperSide ? Timer2 : Timer1;
-    const auto handOver = [&] {
-        own.stop();
-        // Starting a running timer would restart its count.
-        if (!partner.isActive())
-            partner.start();
-    };
-
-    // A modal report keeps the timers firing, and the show goes on under it:
-    // nobody may be there to click it for days. A paused show keeps its turns
-    // going without looking at the file.
-    if (!equipped(side) || paused()) {
-        handOver();
-        return;
-    }
-    const plimbury::TickResult result = runChannel(side, false);
-
-    // Every tick passes the turn on, a failing one too, and before its report:
-    // the report's modal loop must find the turn already passed on.
-    handOver();
-    if (!result.report)
-        return;
-    if (m_reporting[side]) {
-        // One box per channel: a newer failure waits for the open one.
-        m_heldReport[side] = *result.report;
-        return;
-    }
-    m_reporting[side] = true;
+    std::optional<std::string> text = m_runner->turn(channel, currentProjectFile(), channelSettings(channel));
     const QPointer<TForm1> alive(this); // the window may close meanwhile
-    std::optional<std::string> text = *result.report;
     while (text) {
         dialogs::showError(this, *text);
         if (!alive)
             return;
-        text = std::exchange(m_heldReport[side], std::nullopt);
+        text = m_runner->reportClosed(channel);
     }
-    m_reporting[side] = false;
 }
 
 void TForm1::Timer1Timer()
 {
-    rotationTick(WallpaperSide);
+    rotationTick(plimbury::Channel::Wallpaper);
 }
 
 void TForm1::Timer2Timer()
 {
-    rotationTick(ScreensaverSide);
+    rotationTick(plimbury::Channel::Screensaver);
 }
 
-TForm1::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
+plimbury::ControlReply TForm1::controlCommand(plimbury::ControlCommand command)
 {
-    using plimbury::ControlCommand;
-    try {
-        switch (command) {
-        case ControlCommand::Next:
-        case ControlCommand::NextScreensaver: {
-            const ChannelSide side = command == ControlCommand::Next ? WallpaperSide : ScreensaverSide;
-            if (currentProjectFile().empty())
-                return {1, "No project is selected: make one with Save and Run first"};
-            if (!equipped(side))
-                return {1, "The program cannot change the desktop"};
-            if ((side == WallpaperSide ? FileListBox1 : FileListBox2)->lineCount() == 0)
-                return {1, side == WallpaperSide ? "The wallpaper list is empty: there is nothing to change"
-                                                 : "The screen-saver list is empty: there is nothing to change"};
-            // The timers are left as they are: a change asked for does not
-            // start a rotation the window has stopped.
-            const plimbury::TickResult result = runChannel(side, true);
-            if (result.failure)
-                return {1, dialogs::errorReportText(*result.failure)};
-            return {0, {}};
-        }
-        case ControlCommand::Pause:
-            setPaused(true);
-            return {0, "Paused; plimbury --resume goes on"};
-        case ControlCommand::Resume:
-            setPaused(false);
-            return {0, "Resumed"};
-        case ControlCommand::Status:
-        case ControlCommand::Help:
-            break;
-        }
-    } catch (const std::exception& e) {
-        return {1, dialogs::errorReportText(e.what())};
-    }
-    return {1, std::string("The running copy does not answer ") + plimbury::controlArgument(command)};
-}
-
-void TForm1::setPaused(bool paused)
-{
-    plimbury::setRotationPaused(*m_services.store, paused);
-    m_paused = paused;
+    const plimbury::ControlReply reply =
+        m_runner->command(command, currentProjectFile(),
+                          {channelSettings(plimbury::Channel::Wallpaper), channelSettings(plimbury::Channel::Screensaver)});
     if (m_tray->isPresent())
-        m_tray->add(paused ? m_trayTip + QStringLiteral(" (paused)") : m_trayTip);
+        m_tray->add(trayTip());
+    return reply;
+}
+
+bool TForm1::paused() const
+{
+    return m_runner->paused();
+}
+
+bool TForm1::wallpaperFirstTick() const
+{
+    return m_runner->firstTick(plimbury::Channel::Wallpaper);
+}
+
+bool TForm1::screensaverFirstTick() const
+{
+    return m_runner->firstTick(plimbury::Channel::Screensaver);
 }

@@ -11,8 +11,9 @@ class QAction;
 class QMenu;
 class QSystemTrayIcon;
 
-class TrayIcon : public QObject {
+class TrayIcon final : public QObject {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TrayIcon)
 public:
     // `menu` opens on a right click; `setup` and `exit` are two of its actions.
     // The menu and the actions stay owned by the caller.

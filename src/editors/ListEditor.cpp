@@ -1,10 +1,10 @@
 #include "ListEditor.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/DriveComboBox.h"
-#include "editors/FileListBox.h"
-#include "editors/LayoutFont.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/LayoutFont.h"
+#include "widgets/SortedListBox.h"
 
 #include <QLabel>
 #include <QPalette>
@@ -26,7 +26,7 @@ ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QStri
     palette.setColor(QPalette::Window, QColor(166, 202, 240));
     setPalette(palette);
     setAutoFillBackground(true);
-    setFont(editors::layoutFont());
+    setFont(widgets::layoutFont());
 
     // Created first so that the lists stack above it where they overlap.
     Label1 = new QLabel(QStringLiteral("0"), this);

@@ -3,7 +3,7 @@
 // browsing chain (drive, folder, the folder's matching files), the chosen
 // list with Add, Del and OK, and the placement over the main window.
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QWidget>
 

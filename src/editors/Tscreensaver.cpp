@@ -1,9 +1,9 @@
 #include "Tscreensaver.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/DriveComboBox.h"
-#include "editors/FileListBox.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/SortedListBox.h"
 #include "platform/System.h"
 
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "Twall.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/DriveComboBox.h"
-#include "editors/FileListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
 #include "editors/PreviewLoader.h"
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "imaging/PictureFormat.h"
 
 #include <QDir>

@@ -15,4 +15,8 @@ public:
 // The system's own text for an errno value ("No such file or directory").
 std::string systemErrorText(int errnoValue);
 
+// The text the error report shows for `text`: a period is added after a last
+// character that sorts after it.
+std::string errorReportText(const std::string& text);
+
 } // namespace plimbury

@@ -13,26 +13,6 @@ namespace plimbury {
 
 namespace {
 
-constexpr Unit kUnits[] = {Unit::Minute, Unit::Hour, Unit::Day};
-
-constexpr const char* kCountItem = "countitem";
-constexpr const char* kCountTime = "counttime";
-constexpr const char* kSwItem = "switem";
-constexpr const char* kSsItem = "ssitem";
-
-// The keys of one list. The two lists use different names for the same
-// meanings, and the screen-saver due keys are not simply prefixed.
-struct ListKeys {
-    const char* countKey;
-    const char* itemSection;
-    const char* itemPrefix;
-    const char* unitKey;
-    const char* countTextKey;
-};
-
-constexpr ListKeys kWallpaperKeys{"swcount", kSwItem, "sw", "swtime", "swrefreshtime"};
-constexpr ListKeys kScreensaverKeys{"sscount", kSsItem, "ss", "sstime", "ssrefreshtime"};
-
 bool hasLineBreak(std::string_view text)
 {
     return std::ranges::any_of(text, [](char c) { return c == '\r' || c == '\n'; });
@@ -85,22 +65,22 @@ void writeProject(const std::string& path, Writes&& writes)
     file.flush();
 }
 
-void writeIntervals(ProfileFile& file, const IntervalGroup& group, const ListKeys& keys)
+void writeIntervals(ProfileFile& file, const IntervalGroup& group, const ProjectListKeys& keys)
 {
     for (std::size_t i = 0; i < 3; ++i) {
         if (!group.enabled[i])
             continue;
-        file.write(kCountTime, keys.unitKey, unitWord(kUnits[i]));
-        file.write(kCountTime, keys.countTextKey, group.texts[i]);
+        file.write(kScheduleSection, keys.unitKey, unitWord(kUnits[i]));
+        file.write(kScheduleSection, keys.countTextKey, group.texts[i]);
     }
 }
 
 void writeListsAndCounts(ProfileFile& file, const ProjectState& state)
 {
-    file.write(kCountItem, kScreensaverKeys.countKey, std::to_string(state.screensavers.size()));
-    file.write(kCountItem, kWallpaperKeys.countKey, std::to_string(state.wallpapers.size()));
-    for (const auto& [list, keys] : {std::pair{&state.wallpapers, &kWallpaperKeys},
-                                     std::pair{&state.screensavers, &kScreensaverKeys}}) {
+    file.write(kCountItemSection, kScreensaverListKeys.countKey, std::to_string(state.screensavers.size()));
+    file.write(kCountItemSection, kWallpaperListKeys.countKey, std::to_string(state.wallpapers.size()));
+    for (const auto& [list, keys] : {std::pair{&state.wallpapers, &kWallpaperListKeys},
+                                     std::pair{&state.screensavers, &kScreensaverListKeys}}) {
         std::string key = keys->itemPrefix;
         for (std::size_t i = 0; i < list->size(); ++i) {
             key.resize(2);
@@ -110,7 +90,7 @@ void writeListsAndCounts(ProfileFile& file, const ProjectState& state)
     }
 }
 
-std::vector<std::string> readEntries(const ProfileFile& file, const ListKeys& keys, std::int32_t count)
+std::vector<std::string> readEntries(const ProfileFile& file, const ProjectListKeys& keys, std::int32_t count)
 {
     std::vector<std::string> entries;
     if (count <= 0)
@@ -125,12 +105,12 @@ std::vector<std::string> readEntries(const ProfileFile& file, const ListKeys& ke
     return entries;
 }
 
-std::optional<std::pair<Unit, std::string>> readInterval(const ProfileFile& file, const ListKeys& keys)
+std::optional<std::pair<Unit, std::string>> readInterval(const ProfileFile& file, const ProjectListKeys& keys)
 {
-    const std::string word = file.read(kCountTime, keys.unitKey);
+    const std::string word = file.read(kScheduleSection, keys.unitKey);
     for (Unit unit : kUnits) {
         if (word == unitWord(unit))
-            return std::pair{unit, file.read(kCountTime, keys.countTextKey)};
+            return std::pair{unit, file.read(kScheduleSection, keys.countTextKey)};
     }
     return std::nullopt;
 }
@@ -149,32 +129,32 @@ bool allZero(const IntervalGroup& group)
 void writeWallpaperSchedule(ProfileFile& file, Unit unit, const std::string& text,
                             const FirstDue& firstDue, const std::string& savedStamp)
 {
-    file.write(kCountTime, "swtime", unitWord(unit));
-    file.write(kCountTime, "swrefreshtime", text);
-    file.write(kCountTime, "sw_no", "0");
+    file.write(kScheduleSection, kWallpaperListKeys.unitKey, unitWord(unit));
+    file.write(kScheduleSection, kWallpaperListKeys.countTextKey, text);
+    file.write(kScheduleSection, kWallpaperListKeys.indexKey, "0");
     switch (unit) {
     case Unit::Minute: {
         // The minute unit starts by clearing all four due values, the screen
         // saver's as well: project files have always had these keys in this
         // order, and a screen-saver group saved after it writes its own.
-        file.write(kCountTime, "setup_swminute", "0");
-        file.write(kCountTime, "setup_sw_minute", "0");
-        file.write(kCountTime, "screensaver_setup_swminute", "0");
-        file.write(kCountTime, "screensaver_setup_sw_minute", "0");
+        file.write(kScheduleSection, kWallpaperListKeys.dueDayKey, "0");
+        file.write(kScheduleSection, kWallpaperListKeys.dueStampKey, "0");
+        file.write(kScheduleSection, kScreensaverListKeys.dueDayKey, "0");
+        file.write(kScheduleSection, kScreensaverListKeys.dueStampKey, "0");
         const std::int32_t n = toInt32(text);
-        file.write(kCountTime, "setup_sw_minute", firstDue(unit, n));
+        file.write(kScheduleSection, kWallpaperListKeys.dueStampKey, firstDue(unit, n));
         break;
     }
     case Unit::Hour: {
         const std::int32_t n = toInt32(text);
-        file.write(kCountTime, "setup_sw_minute", firstDue(unit, n));
-        file.write(kCountTime, "setup_swminute", "0");
+        file.write(kScheduleSection, kWallpaperListKeys.dueStampKey, firstDue(unit, n));
+        file.write(kScheduleSection, kWallpaperListKeys.dueDayKey, "0");
         break;
     }
     case Unit::Day: {
         const std::int32_t n = toInt32(text);
-        file.write(kCountTime, "setup_swminute", firstDue(unit, n));
-        file.write(kCountTime, "setup_sw_minute", savedStamp);
+        file.write(kScheduleSection, kWallpaperListKeys.dueDayKey, firstDue(unit, n));
+        file.write(kScheduleSection, kWallpaperListKeys.dueStampKey, savedStamp);
         break;
     }
     }
@@ -183,52 +163,39 @@ void writeWallpaperSchedule(ProfileFile& file, Unit unit, const std::string& tex
 void writeScreensaverSchedule(ProfileFile& file, Unit unit, const std::string& text,
                               const FirstDue& firstDue, const std::string& savedStamp)
 {
-    file.write(kCountTime, "sstime", unitWord(unit));
-    file.write(kCountTime, "ssrefreshtime", text);
-    file.write(kCountTime, "ss_no", "0");
+    file.write(kScheduleSection, kScreensaverListKeys.unitKey, unitWord(unit));
+    file.write(kScheduleSection, kScreensaverListKeys.countTextKey, text);
+    file.write(kScheduleSection, kScreensaverListKeys.indexKey, "0");
     const std::int32_t n = toInt32(text);
     const std::string due = firstDue(unit, n);
     switch (unit) {
     case Unit::Minute:
-        file.write(kCountTime, "screensaver_setup_sw_minute", due);
-        file.write(kCountTime, "screensaver_setup_swminute", due);
+        file.write(kScheduleSection, kScreensaverListKeys.dueStampKey, due);
+        file.write(kScheduleSection, kScreensaverListKeys.dueDayKey, due);
         break;
     case Unit::Hour:
-        file.write(kCountTime, "screensaver_setup_sw_minute", due);
-        file.write(kCountTime, "screensaver_setup_swminute", "0");
+        file.write(kScheduleSection, kScreensaverListKeys.dueStampKey, due);
+        file.write(kScheduleSection, kScreensaverListKeys.dueDayKey, "0");
         break;
     case Unit::Day:
-        file.write(kCountTime, "screensaver_setup_swminute", due);
+        file.write(kScheduleSection, kScreensaverListKeys.dueDayKey, due);
         // The moment of saving, as for the wallpaper: a day interval longer
         // than half a year is counted from it ("0" would make the first
         // change come at once).
-        file.write(kCountTime, "screensaver_setup_sw_minute", savedStamp);
+        file.write(kScheduleSection, kScreensaverListKeys.dueStampKey, savedStamp);
         break;
     }
 }
 
 } // namespace
 
-const char* unitWord(Unit unit)
-{
-    switch (unit) {
-    case Unit::Minute:
-        return "minute";
-    case Unit::Hour:
-        return "hour";
-    case Unit::Day:
-        return "day";
-    }
-    return "";
-}
-
 LoadedProject loadProject(const std::string& path)
 {
     const ProfileFile file(path);
     // Both counts are converted before anything else, so a file that is not a
     // project stops the load before the caller has touched its lists.
-    const std::int32_t wallpaperCount = toInt32(file.read(kCountItem, kWallpaperKeys.countKey));
-    const std::int32_t screensaverCount = toInt32(file.read(kCountItem, kScreensaverKeys.countKey));
+    const std::int32_t wallpaperCount = toInt32(file.read(kCountItemSection, kWallpaperListKeys.countKey));
+    const std::int32_t screensaverCount = toInt32(file.read(kCountItemSection, kScreensaverListKeys.countKey));
     for (std::int32_t count : {wallpaperCount, screensaverCount}) {
         if (count > kMaxEntries) {
             throw Error("The project file " + path + " lists " + std::to_string(count) +
@@ -237,10 +204,10 @@ LoadedProject loadProject(const std::string& path)
     }
 
     LoadedProject project;
-    project.wallpapers = readEntries(file, kWallpaperKeys, wallpaperCount);
-    project.screensavers = readEntries(file, kScreensaverKeys, screensaverCount);
-    project.wallpaperInterval = readInterval(file, kWallpaperKeys);
-    project.screensaverInterval = readInterval(file, kScreensaverKeys);
+    project.wallpapers = readEntries(file, kWallpaperListKeys, wallpaperCount);
+    project.screensavers = readEntries(file, kScreensaverListKeys, screensaverCount);
+    project.wallpaperInterval = readInterval(file, kWallpaperListKeys);
+    project.screensaverInterval = readInterval(file, kScreensaverListKeys);
     return project;
 }
 
@@ -248,8 +215,8 @@ void saveProject(const std::string& path, const ProjectState& state)
 {
     checkStorable(state);
     writeProject(path, [&](ProfileFile& file) {
-        writeIntervals(file, state.wallpaper, kWallpaperKeys);
-        writeIntervals(file, state.screensaver, kScreensaverKeys);
+        writeIntervals(file, state.wallpaper, kWallpaperListKeys);
+        writeIntervals(file, state.screensaver, kScreensaverListKeys);
         writeListsAndCounts(file, state);
     });
 }

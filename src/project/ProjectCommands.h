@@ -2,7 +2,8 @@
 // The project commands without the window: the window gathers its state into
 // these structures, calls the command and applies the result.
 
-#include <array>
+#include "project/ProjectFormat.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,17 +14,6 @@
 namespace plimbury {
 
 class Store;
-
-enum class Unit { Minute = 0, Hour = 1, Day = 2 };
-
-// "minute", "hour", "day".
-const char* unitWord(Unit unit);
-
-// One interval group of the window: its three edit boxes (minute, hour, day).
-struct IntervalGroup {
-    std::array<bool, 3> enabled{};
-    std::array<std::string, 3> texts{"0", "0", "0"};
-};
 
 // What Save and Save and Run take from the window.
 struct ProjectState {

@@ -5,6 +5,7 @@
 #include "platform/Store.h"
 #include "project/NumberRule.h"
 #include "project/ProjectCommands.h"
+#include "project/ProjectFormat.h"
 #include "project/SortedList.h"
 #include "rotation/ProjectFileCache.h"
 #include "rotation/RotationTick.h"
@@ -45,8 +46,7 @@ std::string dateText(const LocalTime& t, bool withTime)
 
 struct ChannelView {
     const char* title;
-    const char* unitKey;   // the interval as the project file words it
-    const char* countKey;
+    const ProjectListKeys& names;   // the interval as the project file words it
     ChannelKeys keys;      // where the rotation keeps its place and due time
 };
 
@@ -57,8 +57,8 @@ std::string channelReport(const ChannelView& view, const std::vector<std::string
                           const LocalTime& now)
 {
     std::string out = std::string(view.title) + ":\n";
-    const std::string unitWordText = file.read(kScheduleSection, view.unitKey);
-    const std::string countText = file.read(kScheduleSection, view.countKey);
+    const std::string unitWordText = file.read(kScheduleSection, view.names.unitKey);
+    const std::string countText = file.read(kScheduleSection, view.names.countTextKey);
     if (entries.empty()) {
         out += "  no entries\n";
     } else {
@@ -177,9 +177,9 @@ std::string statusReport(Store& store, const LocalTime& now)
     };
     const ProfileFile file(project);
     out = "Project: " + project + "\n" + out;
-    out += channelReport({"Wallpaper", "swtime", "swrefreshtime", wallpaperChannelKeys()}, sorted(loaded.wallpapers),
+    out += channelReport({"Wallpaper", kWallpaperListKeys, wallpaperChannelKeys()}, sorted(loaded.wallpapers),
                          loaded.wallpaperInterval, file, now);
-    out += channelReport({"Screen saver", "sstime", "ssrefreshtime", screensaverChannelKeys()},
+    out += channelReport({"Screen saver", kScreensaverListKeys, screensaverChannelKeys()},
                          sorted(loaded.screensavers), loaded.screensaverInterval, file, now);
     return out;
 }

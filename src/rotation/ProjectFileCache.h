@@ -12,6 +12,7 @@
 // the kept values anyway, so the next tick reads what reached the disk.
 
 #include "platform/ProfileFile.h"
+#include "project/ProjectFormat.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,6 @@
 #include <vector>
 
 namespace plimbury {
-
-inline constexpr const char* kScheduleSection = "counttime";
 
 class ProjectFileCache;
 

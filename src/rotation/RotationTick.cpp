@@ -114,12 +114,14 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
 
 ChannelKeys wallpaperChannelKeys()
 {
-    return ChannelKeys{"setup_sw_minute", "setup_swminute", "sw_no", false, true};
+    const ProjectListKeys& names = kWallpaperListKeys;
+    return ChannelKeys{names.dueStampKey, names.dueDayKey, names.indexKey, false, true};
 }
 
 ChannelKeys screensaverChannelKeys()
 {
-    return ChannelKeys{"screensaver_setup_sw_minute", "screensaver_setup_swminute", "ss_no", true, false};
+    const ProjectListKeys& names = kScreensaverListKeys;
+    return ChannelKeys{names.dueStampKey, names.dueDayKey, names.indexKey, true, false};
 }
 
 std::vector<std::string> keptScheduleKeys()

@@ -30,7 +30,7 @@
 // their start in the due-stamp key, which gives the due day its year.
 
 #include "platform/Clock.h"
-#include "project/ProjectCommands.h"
+#include "project/ProjectFormat.h"
 #include "rotation/ProjectFileCache.h"
 
 #include <functional>
@@ -53,8 +53,9 @@ struct ChannelKeys {
     bool hourResyncAsNumber = false;
 };
 
-ChannelKeys wallpaperChannelKeys();    // setup_sw_minute, setup_swminute, sw_no
-ChannelKeys screensaverChannelKeys();  // screensaver_setup_sw_minute, screensaver_setup_swminute, ss_no
+// The schedule keys of each list (ProjectFormat.h) with their channel's ways.
+ChannelKeys wallpaperChannelKeys();
+ChannelKeys screensaverChannelKeys();
 // The keys of both channels: what the project file cache keeps.
 std::vector<std::string> keptScheduleKeys();
 

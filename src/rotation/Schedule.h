@@ -12,7 +12,7 @@
 // advanced year, which is a plain number ("2404010110", "601010005").
 
 #include "platform/Clock.h"
-#include "project/ProjectCommands.h"
+#include "project/ProjectFormat.h"
 
 #include <cstdint>
 #include <optional>

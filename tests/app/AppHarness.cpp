@@ -1,5 +1,5 @@
 #include "AppHarness.h"
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "imaging/Jpeg.h"
 #include "support/JpegEncode.h"
 #include "support/Controls.h"

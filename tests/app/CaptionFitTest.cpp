@@ -4,7 +4,7 @@
 
 #include "AppHarness.h"
 
-#include "editors/LayoutFont.h"
+#include "widgets/LayoutFont.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -100,7 +100,7 @@ TEST(CaptionFit, EveryCaptionOfTheThreeWindowsIsWhole)
     AppHarness app;
     TForm1& form = app.start();
     app.showWindow();
-    ASSERT_EQ(form.font().family(), editors::layoutFont().family());
+    ASSERT_EQ(form.font().family(), widgets::layoutFont().family());
 
     form.myImage_wrClick();
     EXPECT_EQ(cutCaptions(&form), std::vector<std::string>{}) << "wallpaper page";

@@ -2,7 +2,7 @@
 
 #include "AppHarness.h"
 
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "support/Controls.h"
 
 #include <QLineEdit>

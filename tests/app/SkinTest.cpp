@@ -4,7 +4,7 @@
 #include "AppHarness.h"
 
 #include "app/TmyImage.h"
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 #include "support/Controls.h"
 
 #include <QCursor>

@@ -4,11 +4,11 @@
 #include "AppHarness.h"
 
 #include "app/TmyImage.h"
-#include "editors/Dialogs.h"
-#include "editors/SortedListBox.h"
 #include "platform/Store.h"
 #include "support/Controls.h"
 #include "support/FakeStore.h"
+#include "widgets/Dialogs.h"
+#include "widgets/SortedListBox.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -2,7 +2,7 @@
 // recorded instead of shown, and with HOME and the XDG folders in a private
 // temporary folder: nothing here may touch the real user's files.
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "support/TempDir.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 
 #include "EditorTestSupport.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/DriveComboBox.h"
-#include "editors/FileListBox.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "platform/System.h"

@@ -1,6 +1,6 @@
 #include "EditorTestSupport.h"
 
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
 #include "support/JpegEncode.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // pictures written independently of the code under test, and waiting on the
 // event loop.
 
-#include "editors/SortedListBox.h"
+#include "widgets/SortedListBox.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,10 +1,10 @@
 // Add, Del and OK, the count label, the partner rule and the placement, for
 // both editors: they share these rules.
 
-#include "editors/DirectoryListBox.h"
-#include "editors/DriveComboBox.h"
-#include "editors/FileListBox.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/DriveComboBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "editors/Twall.h"
 #include "support/Controls.h"

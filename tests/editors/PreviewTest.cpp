@@ -3,9 +3,9 @@
 
 #include "EditorTestSupport.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/FileListBox.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Twall.h"
 #include "support/Controls.h"
 #include "support/TempDir.h"

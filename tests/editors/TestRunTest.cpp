@@ -4,9 +4,9 @@
 
 #include "EditorTestSupport.h"
 
-#include "editors/DirectoryListBox.h"
-#include "editors/FileListBox.h"
-#include "editors/SortedListBox.h"
+#include "widgets/DirectoryListBox.h"
+#include "widgets/FileListBox.h"
+#include "widgets/SortedListBox.h"
 #include "editors/Tscreensaver.h"
 #include "support/Controls.h"
 #include "support/TempDir.h"

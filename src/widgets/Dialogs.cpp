@@ -1,4 +1,6 @@
-#include "editors/Dialogs.h"
+#include "widgets/Dialogs.h"
+
+#include "platform/Error.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -70,16 +72,9 @@ std::optional<QString> runFileDialog(QWidget* parent, FileDialogSettings& settin
 
 } // namespace
 
-std::string errorReportText(const std::string& text)
-{
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
-        return text + ".";
-    return text;
-}
-
 void showError(QWidget* parent, const std::string& text)
 {
-    show(parent, true, errorReportText(text));
+    show(parent, true, plimbury::errorReportText(text));
 }
 
 void showMessage(QWidget* parent, const std::string& text)

@@ -1,4 +1,4 @@
-#include "DirectoryListBox.h"
+#include "widgets/DirectoryListBox.h"
 
 #include "project/SortedList.h"
 

@@ -1,4 +1,4 @@
-#include "DriveComboBox.h"
+#include "widgets/DriveComboBox.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -22,9 +22,6 @@ void showError(QWidget* parent, const std::string& text);
 // The program's own messages: a plain message box with an OK button.
 void showMessage(QWidget* parent, const std::string& text);
 
-// The text the error report shows for `text` (the period rule).
-std::string errorReportText(const std::string& text);
-
 struct FileDialogSettings {
     QString initialFolder;
     QString defaultSuffix = QStringLiteral("lmv");

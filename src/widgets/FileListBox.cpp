@@ -1,4 +1,4 @@
-#include "FileListBox.h"
+#include "widgets/FileListBox.h"
 
 #include "platform/System.h"
 #include "project/SortedList.h"

@@ -1,4 +1,4 @@
-#include "editors/LayoutFont.h"
+#include "widgets/LayoutFont.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace editors {
+namespace widgets {
 
 namespace {
 
@@ -49,4 +49,4 @@ QFont layoutFont()
     return font;
 }
 
-} // namespace editors
+} // namespace widgets

@@ -5,7 +5,7 @@
 
 #include <QFont>
 
-namespace editors {
+namespace widgets {
 
 // "MS Sans Serif" where the system has it (Windows) or where Debian's
 // fonts-wine package installs its bitmap twin; otherwise Tahoma or the
@@ -16,4 +16,4 @@ QFont layoutFont();
 // Where fonts-wine keeps the face, tried when fontconfig does not list it.
 inline constexpr const char* kLayoutFontFile = "/usr/share/wine/fonts/ms_sans_serif.ttf";
 
-} // namespace editors
+} // namespace widgets

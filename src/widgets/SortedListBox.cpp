@@ -1,4 +1,4 @@
-#include "SortedListBox.h"
+#include "widgets/SortedListBox.h"
 
 SortedListBox::SortedListBox(QWidget* parent)
     : QListWidget(parent)
