@@ -104,9 +104,13 @@ shown() {
 }
 unblank() {
   as_user xscreensaver-command -deactivate >/dev/null 2>&1 || true
-  # A new blanking while the last one still fades out is lost.
-  for _ in $(seq 100); do
-    pgrep -u "$user" -f xscreensaver-gfx >/dev/null || return 0
+  # A new blanking while the last one still fades out is lost, and a program
+  # of the last one still ending would be taken for the next one's (under
+  # load it can outlive the daemon's graphics process by seconds).
+  for _ in $(seq 150); do
+    if ! pgrep -u "$user" -f xscreensaver-gfx >/dev/null && [ -z "$(running galaxy swirl)" ]; then
+      return 0
+    fi
     sleep 0.2
   done
   fail "the daemon did not unblank"
