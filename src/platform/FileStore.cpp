@@ -7,6 +7,7 @@
 #include "platform/FilePath.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
+#include "platform/System.h"
 #include "platform/UserFolders.h"
 
 #include <algorithm>
@@ -154,7 +155,7 @@ std::unique_ptr<Store> makeFileStore(const std::string& directory)
 
 std::string defaultStoreDirectory()
 {
-    if (const char* chosen = std::getenv("PLIMBURY_REGISTRY"); chosen && *chosen)
+    if (std::string chosen = environmentValue("PLIMBURY_REGISTRY"); !chosen.empty())
         return chosen;
     return userConfigFolder() + "/plimbury";
 }

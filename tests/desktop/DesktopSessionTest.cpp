@@ -380,31 +380,6 @@ TEST(DesktopSession, X11RootWindowShowsThePictureStretchedAndTheOldPixmapIsFreed
     }
 }
 
-// ---- Starting the desktops' tools -----------------------------------------------
-
-TEST(DesktopSession, CommandsReportStatusOutputAndAreStoppedAtTheDeadline)
-{
-    struct Case {
-        std::vector<std::string> argv;
-        int startErrno;
-        int exitStatus;
-        std::string output;
-    };
-    for (const Case& c : std::vector<Case>{
-             {{"sh", "-c", "echo out; echo err >&2; exit 3"}, 0, 3, "out\nerr\n"},
-             {{"sh", "-c", "read line; echo \"[$line]\""}, 0, 0, "[]\n"},
-             {{"no-such-program-of-plimbury"}, ENOENT, -1, ""},
-             {{"sh", "-c", "sleep 30"}, 0, -1, ""},
-             {{"sh", "-c", "sleep 30 & echo started"}, 0, 0, "started\n"},
-         }) {
-        SCOPED_TRACE(c.argv.back());
-        const CommandResult result = runCommand(c.argv, 500);
-        EXPECT_EQ(result.startErrno, c.startErrno);
-        EXPECT_EQ(result.exitStatus, c.exitStatus);
-        EXPECT_EQ(result.output, c.output);
-    }
-}
-
 // A private X server of one screen `depth` bits deep, for one test; null
 // display name when Xvfb cannot be started. `extra` goes to Xvfb as well.
 class PrivateXServer {

@@ -2,6 +2,7 @@
 
 #include "desktop/ScreenSaverSelection.h"
 #include "platform/Error.h"
+#include "support/ErrorOf.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -13,6 +14,8 @@
 #include <vector>
 
 using namespace plimbury;
+using plimbury::test::errorOf;
+using plimbury::test::kNoError;
 using plimbury::test::ScopedEnv;
 using plimbury::test::TempDir;
 using plimbury::test::readFile;
@@ -168,23 +171,13 @@ TEST(ScreenSaverSelection, EveryChangeInARowFindsTheInstalledList)
     }
 }
 
-std::string thrownText(const std::function<void()>& body)
-{
-    try {
-        body();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(nothing thrown)";
-}
-
 TEST(ScreenSaverSelector, SaysOnceThatNothingRunsProgramsAndNamesUnlistedEntries)
 {
     {
         Files notInstalled;
         ScreenSaverSelector selector(notInstalled.files);
-        EXPECT_EQ(thrownText([&] { selector.select("/x/gears"); }), kNoScreenSaverNotice);
-        EXPECT_EQ(thrownText([&] { selector.select("/x/maze"); }), "(nothing thrown)");
+        EXPECT_EQ(errorOf([&] { selector.select("/x/gears"); }), kNoScreenSaverNotice);
+        EXPECT_EQ(errorOf([&] { selector.select("/x/maze"); }), kNoError);
         EXPECT_FALSE(std::filesystem::exists(notInstalled.files.userFile));
     }
     Files f;
@@ -192,9 +185,9 @@ TEST(ScreenSaverSelector, SaysOnceThatNothingRunsProgramsAndNamesUnlistedEntries
     ScreenSaverSelector selector(f.files);
     const std::string unlisted = "\"/home/u/flurry.scr\" is not one of xscreensaver's screen savers, so the screen "
                                  "saver does not change; it is only recorded as SCRNSAVE.EXE";
-    EXPECT_EQ(thrownText([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
-    EXPECT_EQ(thrownText([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
-    EXPECT_EQ(thrownText([&] { selector.select("/x/maze"); }), "(nothing thrown)");
+    EXPECT_EQ(errorOf([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
+    EXPECT_EQ(errorOf([&] { selector.select("/home/u/flurry.scr"); }), unlisted);
+    EXPECT_EQ(errorOf([&] { selector.select("/x/maze"); }), kNoError);
     EXPECT_EQ(readFile(f.files.userFile), "mode:\t\tone\nselected:\t\t0\n");
 }
 
@@ -238,7 +231,7 @@ TEST(ScreenSaverTestRun, TheDaemonShowsItsOwnProgramsAndOthersRunInAWindow)
             started.push_back(program);
             return c.startWorks;
         };
-        EXPECT_EQ(thrownText([&] { testRunScreenSaver(c.program, means); }), c.error ? c.error : "(nothing thrown)");
+        EXPECT_EQ(errorOf([&] { testRunScreenSaver(c.program, means); }), c.error ? c.error : kNoError);
         EXPECT_EQ(commands, c.commands);
         EXPECT_EQ(started, c.started);
     }

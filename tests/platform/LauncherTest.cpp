@@ -197,7 +197,9 @@ TEST(FindProgram, SearchesPathLikeExecvp)
     }
 }
 
-TEST(RunCommand, ReportsWhyAProgramCannotBeStarted)
+// Exit status and output of what ran, why what could not start did not, and
+// a program still running at the deadline stopped there.
+TEST(RunCommand, ReportsStatusOutputOrWhyItCouldNotStartAndStopsAtTheDeadline)
 {
     TempDir dir;
     writeFile(dir.file("not executable"), "#!/bin/sh\nexit 0\n");
@@ -206,19 +208,26 @@ TEST(RunCommand, ReportsWhyAProgramCannotBeStarted)
     struct Case {
         std::vector<std::string> argv;
         int startErrno;
+        int exitStatus;
+        std::string output;
     };
     for (const Case& c : {
-             Case{{}, ENOENT},
-             Case{{""}, ENOENT},
-             Case{{"no-such-program-of-plimbury"}, ENOENT},
-             Case{{dir.file("missing")}, ENOENT},
-             Case{{dir.file("not executable")}, EACCES},
-             Case{{dir.file("folder")}, EACCES},
+             Case{{"sh", "-c", "echo out; echo err >&2; exit 3"}, 0, 3, "out\nerr\n"},
+             Case{{"sh", "-c", "read line; echo \"[$line]\""}, 0, 0, "[]\n"},
+             Case{{"sh", "-c", "sleep 30"}, 0, -1, ""},
+             Case{{"sh", "-c", "sleep 30 & echo started"}, 0, 0, "started\n"},
+             Case{{}, ENOENT, -1, ""},
+             Case{{""}, ENOENT, -1, ""},
+             Case{{"no-such-program-of-plimbury"}, ENOENT, -1, ""},
+             Case{{dir.file("missing")}, ENOENT, -1, ""},
+             Case{{dir.file("not executable")}, EACCES, -1, ""},
+             Case{{dir.file("folder")}, EACCES, -1, ""},
          }) {
-        SCOPED_TRACE(c.argv.empty() ? "no argv" : c.argv[0]);
-        const CommandResult result = runCommand(c.argv, 2000);
+        SCOPED_TRACE(c.argv.empty() ? "no argv" : c.argv.back());
+        const CommandResult result = runCommand(c.argv, 500);
         EXPECT_EQ(result.startErrno, c.startErrno);
-        EXPECT_EQ(result.exitStatus, -1);
+        EXPECT_EQ(result.exitStatus, c.exitStatus);
+        EXPECT_EQ(result.output, c.output);
     }
     EXPECT_EQ(childrenOfThisProcess(), std::vector<std::string>{});
 }
