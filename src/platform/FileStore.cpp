@@ -11,7 +11,6 @@
 #include "platform/UserFolders.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <string_view>
 #include <system_error>

@@ -38,11 +38,8 @@ AppHarness::~AppHarness()
 
 std::string AppHarness::writeBitmap(const std::string& name)
 {
-    const std::string jpeg = dir.file(name + ".source.jpg");
-    writeJpegFile(jpeg, Picture {4, 2, std::vector<std::uint8_t>(4 * 2 * 3, 128)});
     const std::string path = dir.file(name);
-    convertJpegToBmp(jpeg, path);
-    std::filesystem::remove(jpeg);
+    writeGreyBitmap(path);
     return path;
 }
 

@@ -24,23 +24,12 @@
 
 using plimbury::test::control;
 using plimbury::test::EditorOver;
+using plimbury::test::qpath;
+using plimbury::test::shownLines;
 using plimbury::test::TempDir;
 using plimbury::test::writeFile;
 
 namespace {
-
-QStringList shownLines(const QListWidget& list)
-{
-    QStringList lines;
-    for (int i = 0; i < list.count(); ++i)
-        lines.append(list.item(i)->text());
-    return lines;
-}
-
-QString qpath(const std::filesystem::path& p)
-{
-    return QString::fromStdString(p.string());
-}
 
 struct Chain : ::testing::Test {
     EditorOver<Twall> scene;

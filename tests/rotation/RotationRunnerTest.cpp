@@ -5,7 +5,6 @@
 #include "rotation/RotationRunner.h"
 
 #include "desktop/Wallpaper.h"
-#include "imaging/Jpeg.h"
 #include "platform/ProfileFile.h"
 #include "platform/Store.h"
 #include "project/ProjectCommands.h"
@@ -62,11 +61,8 @@ struct Show {
 
     std::string bitmap(const std::string& name)
     {
-        const std::string jpeg = dir.file(name + ".jpg");
-        writeJpegFile(jpeg, Picture{4, 2, std::vector<std::uint8_t>(4 * 2 * 3, 128)});
         const std::string path = dir.file(name);
-        convertJpegToBmp(jpeg, path);
-        std::filesystem::remove(jpeg);
+        writeGreyBitmap(path);
         return path;
     }
 

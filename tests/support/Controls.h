@@ -2,8 +2,12 @@
 // Windows keep their controls to themselves; tests find them as the program
 // does, by the names the window layout gives them.
 
+#include <QListWidget>
 #include <QObject>
 #include <QString>
+#include <QStringList>
+
+#include <filesystem>
 
 #include <stdexcept>
 #include <string>
@@ -27,6 +31,20 @@ T* control(const QObject& window)
     if (T* found = window.findChild<T*>())
         return found;
     throw std::runtime_error(window.objectName().toStdString() + " has no control of the type asked for");
+}
+
+// The lines a list shows, top to bottom.
+inline QStringList shownLines(const QListWidget& list)
+{
+    QStringList lines;
+    for (int i = 0; i < list.count(); ++i)
+        lines.append(list.item(i)->text());
+    return lines;
+}
+
+inline QString qpath(const std::filesystem::path& p)
+{
+    return QString::fromStdString(p.string());
 }
 
 } // namespace plimbury::test

@@ -1,7 +1,10 @@
 #include "support/JpegEncode.h"
 
+#include "imaging/Jpeg.h"
+
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
@@ -86,6 +89,14 @@ void writeJpegFile(const std::string& path, const Picture& picture, const JpegOp
     out.close();
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+void writeGreyBitmap(const std::string& path)
+{
+    const std::string jpeg = path + ".source.jpg";
+    writeJpegFile(jpeg, Picture{4, 2, std::vector<std::uint8_t>(4 * 2 * 3, 128)});
+    convertJpegToBmp(jpeg, path);
+    std::filesystem::remove(jpeg);
 }
 
 std::string encodeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int width, int height, bool ycck, bool adobeMarker)

@@ -24,6 +24,10 @@ std::string encodeJpeg(const Picture& picture, const JpegOptions& options = {});
 // encodeJpeg() into a file; throws std::runtime_error when it cannot be written.
 void writeJpegFile(const std::string& path, const Picture& picture, const JpegOptions& options = {});
 
+// A small grey bitmap at `path`, made by the program's own converter: a
+// picture every desktop backend takes as it is.
+void writeGreyBitmap(const std::string& path);
+
 // CMYK samples (4 bytes a pixel) stored as CMYK or YCCK, with or without Adobe's marker.
 std::string encodeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int width, int height, bool ycck, bool adobeMarker);
 

@@ -3,6 +3,7 @@
 
 #include "widgets/DriveComboBox.h"
 #include "widgets/FileListBox.h"
+#include "support/Controls.h"
 #include "support/TempDir.h"
 
 #include <QDir>
@@ -13,23 +14,12 @@
 #include <filesystem>
 #include <string>
 
+using plimbury::test::qpath;
+using plimbury::test::shownLines;
 using plimbury::test::TempDir;
 using plimbury::test::writeFile;
 
 namespace {
-
-QStringList shownLines(const QListWidget& list)
-{
-    QStringList lines;
-    for (int i = 0; i < list.count(); ++i)
-        lines.append(list.item(i)->text());
-    return lines;
-}
-
-QString qpath(const std::filesystem::path& p)
-{
-    return QString::fromStdString(p.string());
-}
 
 TEST(JoinFolderFile, SeparatorIsNotDoubledAtARoot)
 {
