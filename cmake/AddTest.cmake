@@ -18,3 +18,16 @@ function(plimbury_add_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# plimbury_add_test_run(name TARGET executable FILTER gtest-filter ENVIRONMENT var=value...):
+# some tests of an executable run once more in another environment, for the
+# settings Qt reads only when the application starts (QT_SCALE_FACTOR, the
+# offscreen platform's screens).
+function(plimbury_add_test_run name)
+  cmake_parse_arguments(R "" "TARGET;FILTER" "ENVIRONMENT" ${ARGN})
+  if(NOT R_ENVIRONMENT MATCHES "QT_QPA_PLATFORM=")
+    list(PREPEND R_ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  endif()
+  add_test(NAME ${name} COMMAND ${R_TARGET} --gtest_filter=${R_FILTER})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${R_ENVIRONMENT}")
+endfunction()

@@ -72,7 +72,7 @@ TForm1::TForm1(const AppServices& services, QWidget* parent)
     setWindowTitle(QStringLiteral("Form1"));
     setWindowIcon(skin::applicationIcon());
     setFixedSize(kClientWidth, kClientHeight);
-    setFont(widgets::layoutFont());
+    widgets::useLayoutFont(this);
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

@@ -26,7 +26,7 @@ ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QStri
     palette.setColor(QPalette::Window, QColor(166, 202, 240));
     setPalette(palette);
     setAutoFillBackground(true);
-    setFont(widgets::layoutFont());
+    widgets::useLayoutFont(this);
 
     // Created first so that the lists stack above it where they overlap.
     Label1 = new QLabel(QStringLiteral("0"), this);

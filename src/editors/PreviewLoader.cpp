@@ -40,10 +40,11 @@ QImage PreviewLoader::decode(const std::string& path, QSize size)
                           shrinksMuch ? Qt::SmoothTransformation : Qt::FastTransformation);
 }
 
-void PreviewLoader::request(const std::string& path)
+void PreviewLoader::request(const std::string& path, qreal devicePixelRatio)
 {
     ++m_generation;
     m_newest = path;
+    m_newestRatio = devicePixelRatio;
     m_waiting = true;
     if (!m_running)
         startNewest();
@@ -55,11 +56,13 @@ void PreviewLoader::startNewest()
     m_waiting = false;
     const std::uint64_t generation = m_generation;
     std::string path = m_newest;
-    const QSize size = m_size;
-    m_pool.start([this, generation, path = std::move(path), size] {
+    const qreal ratio = m_newestRatio;
+    const QSize size = (QSizeF(m_size) * ratio).toSize();
+    m_pool.start([this, generation, path = std::move(path), size, ratio] {
         Result result;
         try {
             result.picture = decode(path, size);
+            result.picture.setDevicePixelRatio(ratio);
         } catch (const std::bad_alloc&) {
             result.failed = true;
             result.error = "Out of memory";

@@ -19,12 +19,15 @@ public:
     using Loaded = std::function<void(const std::string& path, const QImage& picture)>;
     using Failed = std::function<void(const std::string& path, const std::string& text)>;
 
-    // size: the preview area; every picture is stretched to it.
+    // size: the preview area in window pixels; every picture is stretched to it.
     PreviewLoader(QSize size, Loaded loaded, Failed failed, QObject* parent = nullptr);
     // Waits for the decode in flight, whose result is then dropped.
     ~PreviewLoader() override;
 
-    void request(const std::string& path);
+    // The picture comes decoded at the area's size in device pixels of a
+    // screen of `devicePixelRatio`, and carries that ratio, so that it shows
+    // sharp there.
+    void request(const std::string& path, qreal devicePixelRatio);
 
     // True while a decode runs or a request waits.
     bool busy() const { return m_running || m_waiting; }
@@ -49,6 +52,7 @@ private:
     QThreadPool m_pool;
     std::uint64_t m_generation = 0;   // of the newest request
     std::string m_newest;
+    qreal m_newestRatio = 1;
     bool m_waiting = false;           // m_newest not started yet
     bool m_running = false;
 };

@@ -96,7 +96,7 @@ bool Twall::previewBusy() const
 
 void Twall::preview(const std::string& path)
 {
-    m_loader->request(path);
+    m_loader->request(path, Image1->devicePixelRatio());
 }
 
 void Twall::showPicture(const std::string& path, const QImage& picture)

@@ -1,10 +1,15 @@
 #include "widgets/LayoutFont.h"
 
+#include <QEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPointer>
+#include <QScreen>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
+#include <QWindow>
 
 namespace widgets {
 
@@ -23,11 +28,48 @@ bool layoutFaceAvailable()
     return available;
 }
 
+// Lives as a child of its window. The native window, whose screen is the one
+// to follow, exists only from the first show on, and is made anew when the
+// window's flags change: it is looked up again at every show.
+class RatioFollower final : public QObject {
+public:
+    explicit RatioFollower(QWidget* window)
+        : QObject(window)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+        apply();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && m_window->windowHandle() != m_handle) {
+            if (m_handle)
+                disconnect(m_handle, nullptr, this, nullptr);
+            m_handle = m_window->windowHandle();
+            connect(m_handle, &QWindow::screenChanged, this, [this] { apply(); });
+            apply();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void apply()
+    {
+        const QFont font = layoutFont(m_window->devicePixelRatio());
+        if (font != m_window->font())
+            m_window->setFont(font);
+    }
+
+    QWidget* m_window;
+    QPointer<QWindow> m_handle;
+};
+
 } // namespace
 
-QFont layoutFont()
+QFont layoutFont(qreal devicePixelRatio)
 {
-    if (layoutFaceAvailable()) {
+    if (qFuzzyCompare(devicePixelRatio, 1.0) && layoutFaceAvailable()) {
         QFont font(kFamily);
         font.setPixelSize(11);
         if (QFontInfo(font).family().compare(kFamily, Qt::CaseInsensitive) == 0)
@@ -47,6 +89,11 @@ QFont layoutFont()
     while (pixels > 7 && QFontMetrics(font).horizontalAdvance(widest) > layoutWidth)
         font.setPixelSize(--pixels);
     return font;
+}
+
+void useLayoutFont(QWidget* window)
+{
+    new RatioFollower(window);
 }
 
 } // namespace widgets

@@ -1,6 +1,10 @@
 // Every caption of the three windows fits the control it was laid out for,
 // measured with the control's own font and the style's decoration: a font
-// wider than the layout's cuts words ("Refresh pe", "review").
+// wider than the layout's cuts words ("Refresh pe", "review"). And every
+// font draws its glyphs at the screen's ratio: a bitmap face has glyphs only
+// at its own pixel sizes, so on a screen of ratio 2 its captions come out in
+// glyphs half as tall, spread over the scaled advances. CTest runs these at
+// QT_SCALE_FACTOR 1, 1.25, 1.5 and 2.
 
 #include "AppHarness.h"
 
@@ -8,9 +12,13 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFile>
+#include <QFontInfo>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -19,6 +27,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,21 +106,83 @@ std::vector<std::string> cutCaptions(QWidget* window)
     return cut;
 }
 
-TEST(CaptionFit, EveryCaptionOfTheThreeWindowsIsWhole)
+// How tall `font` draws "Hg|" on a screen of `ratio`, in device pixels.
+int inkHeight(const QFont& font, qreal ratio)
+{
+    const QString probe = QStringLiteral("Hg|");
+    const QFontMetrics metrics(font);
+    const QSizeF logical(metrics.horizontalAdvance(probe) + 8, metrics.height() + 8);
+    QImage image((logical * ratio).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(4, 4 + metrics.ascent(), probe);
+    painter.end();
+    int top = image.height();
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < 128) {
+                top = std::min(top, y);
+                bottom = y;
+            }
+        }
+    }
+    return bottom < top ? 0 : bottom - top + 1;
+}
+
+// The fonts `window` and its captioned controls draw with, each whose glyphs
+// on the window's screen are not about `ratio` times as tall as at ratio 1.
+std::vector<std::string> shrunkFonts(QWidget* window)
+{
+    std::vector<QFont> fonts{window->font()};
+    for (QWidget* widget : window->findChildren<QWidget*>())
+        if (!captionOf(widget).isEmpty())
+            fonts.push_back(widget->font());
+    const qreal ratio = window->devicePixelRatio();
+    std::set<QString> seen;
+    std::vector<std::string> shrunk;
+    for (const QFont& font : fonts) {
+        if (!seen.insert(font.key()).second)
+            continue;
+        const int atOne = inkHeight(font, 1);
+        const int atRatio = inkHeight(font, ratio);
+        // A tenth off for the rounding of glyphs to whole device pixels.
+        if (atRatio < 0.9 * ratio * atOne)
+            shrunk.push_back(QFontInfo(font).family().toStdString() + ": " + std::to_string(atRatio) +
+                             " device pixels high, " + std::to_string(atOne) + " at ratio 1");
+    }
+    return shrunk;
+}
+
+TEST(CaptionFit, EveryCaptionOfTheThreeWindowsIsWholeAndFullSize)
 {
     AppHarness app;
     TForm1& form = app.start();
     app.showWindow();
-    ASSERT_EQ(form.font().family(), widgets::layoutFont().family());
+    const qreal ratio = form.devicePixelRatio();
 
-    form.myImage_wrClick();
-    EXPECT_EQ(cutCaptions(&form), std::vector<std::string>{}) << "wallpaper page";
-    form.myImage_srClick();
-    EXPECT_EQ(cutCaptions(&form), std::vector<std::string>{}) << "screen-saver page";
-    app.wall->showEditor();
-    EXPECT_EQ(cutCaptions(app.wall.get()), std::vector<std::string>{}) << "wallpaper list editor";
-    app.screensaver->showEditor();
-    EXPECT_EQ(cutCaptions(app.screensaver.get()), std::vector<std::string>{}) << "screen-saver list editor";
+    const struct {
+        const char* what;
+        std::function<QWidget*()> show;
+    } windows[] = {
+        {"wallpaper page", [&] { form.myImage_wrClick(); return &form; }},
+        {"screen-saver page", [&] { form.myImage_srClick(); return &form; }},
+        {"wallpaper list editor", [&] { app.wall->showEditor(); return app.wall.get(); }},
+        {"screen-saver list editor", [&] { app.screensaver->showEditor(); return app.screensaver.get(); }},
+    };
+    for (const auto& w : windows) {
+        QWidget* window = w.show();
+        ASSERT_EQ(window->devicePixelRatio(), ratio) << w.what;
+        EXPECT_EQ(cutCaptions(window), std::vector<std::string>{}) << w.what << " at ratio " << ratio;
+        EXPECT_EQ(shrunkFonts(window), std::vector<std::string>{}) << w.what << " at ratio " << ratio;
+        // Where it draws true to its pixels, the layout's own face, as ever.
+        if (ratio == 1 && QFile::exists(QString::fromLatin1(widgets::kLayoutFontFile))) {
+            EXPECT_EQ(QFontInfo(window->font()).family(), QStringLiteral("MS Sans Serif")) << w.what;
+        }
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "support/Controls.h"
 #include "support/TempDir.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -82,6 +83,35 @@ TEST_F(Preview, DiskListSelectionShowsThePictureStretchedToTheWholeArea)
     EXPECT_EQ(wall.previewPath(), dir.file("small.bmp"));
     EXPECT_EQ(control<QLabel>(wall, "Image1")->pixmap().size(), QSize(344, 258));
     EXPECT_TRUE(near(shownColour(), QColor(20, 40, 220), 2));
+    EXPECT_TRUE(takeReportedErrors().empty());
+}
+
+// At the screen's ratio (CTest runs this once more at QT_SCALE_FACTOR=2):
+// the preview holds the area's size in device pixels and says so, and
+// stripes one device pixel wide stay apart, as only a picture decoded at
+// that size keeps them.
+TEST_F(Preview, PictureHasThePixelsOfTheScreensRatio)
+{
+    const qreal ratio = wall.devicePixelRatio();
+    const QSize devicePixels(qRound(344 * ratio), qRound(258 * ratio));
+    QImage stripes(devicePixels, QImage::Format_RGB888);
+    for (int x = 0; x < stripes.width(); ++x)
+        for (int y = 0; y < stripes.height(); ++y)
+            stripes.setPixelColor(x, y, x % 2 == 0 ? Qt::black : Qt::white);
+    ASSERT_TRUE(stripes.save(QString::fromStdString(dir.file("stripes.bmp")), "BMP"));
+    openFolder();
+
+    control<FileListBox>(wall, "FileListBox1")->setCurrentRow(0);
+    ASSERT_TRUE(settle());
+    const QPixmap shownPixmap = control<QLabel>(wall, "Image1")->pixmap();
+    EXPECT_EQ(shownPixmap.devicePixelRatio(), ratio);
+    ASSERT_EQ(shownPixmap.size(), devicePixels) << "at ratio " << ratio;
+    const QImage shownImage = shownPixmap.toImage();
+    int blurred = 0;
+    for (int x = 0; x < shownImage.width(); ++x)
+        if (!near(shownImage.pixelColor(x, shownImage.height() / 2), x % 2 == 0 ? Qt::black : Qt::white))
+            ++blurred;
+    EXPECT_EQ(blurred, 0);
     EXPECT_TRUE(takeReportedErrors().empty());
 }
 
