@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Screenshots of the program for the README: the main window's two pages and
 # the two list editors, taken from the real program on a private Xvfb with a
-# sample project. Rerun it whenever the look changes.
+# sample project, then the main window again at device pixel ratio 2 (as a
+# desktop at 200 % shows it). Rerun it whenever the look changes.
 #   scripts/screenshots.sh [program]     (default: build/bin/plimbury)
 # Writes assets/screenshots/{main-wallpaper,main-screensaver,editor-wallpaper,
-# editor-screensaver}.png. Needs Xvfb, xdotool, xwd and ImageMagick.
+# editor-screensaver,main-wallpaper@2x}.png. Needs Xvfb, xdotool, xwd and ImageMagick.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 program=$(realpath "${1:-build/bin/plimbury}")
@@ -23,10 +24,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
-pids+=($!)
-read -r -t 30 display <&3
-export DISPLAY=":$display"
+# A private X server of width x height device pixels, where the program runs
+# at `scale`; the server is left running until the end.
+width=0 height=0 scale=1
+start_display() {
+  width=$1 height=$2 scale=$3
+  exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 "${width}x${height}x24" -nolisten tcp 2>/dev/null)
+  pids+=($!)
+  read -r -t 30 display <&3
+  export DISPLAY=":$display"
+}
 
 # A sample project: pictures and screen savers, nothing due while the
 # pictures are taken (so the pictures need not exist).
@@ -59,23 +66,33 @@ tomorrow=$(date -d tomorrow +%-m%d)
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$home/store/HKEY_LOCAL_MACHINE.ini"
 
 cd "$home/Pictures"
-HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_RUNTIME_DIR=$home/run \
-  PLIMBURY_REGISTRY=$home/store PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=xcb "$program" >"$work/program.log" 2>&1 &
-pids+=($!)
-sleep 4
+start_program() {
+  HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share XDG_RUNTIME_DIR=$home/run \
+    PLIMBURY_REGISTRY=$home/store PLIMBURY_DESKTOP=none QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale \
+    "$program" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=("$program_pid")
+  sleep 4
+}
 
-# The window is centred; its rounded region starts 80 pixels in.
-left=$(((1024 - 790) / 2 + 80))
-top=$(((768 - 564) / 2 + 80))
-at() { xdotool mousemove $(((1024 - 790) / 2 + $1)) $(((768 - 564) / 2 + $2)); sleep 0.6; }
+# The window is centred; its rounded region starts 80 pixels in. Places are
+# given in window coordinates, which the scale multiplies on the screen.
+at() {
+  xdotool mousemove $(((width - 790 * scale) / 2 + $1 * scale)) $(((height - 564 * scale) / 2 + $2 * scale))
+  sleep 0.6
+}
 press() { at "$1" "$2"; at $(($1 + 2)) $(($2 + 2)); xdotool click 1; sleep 1; }
 shot() {
+  local left=$(((width - 790 * scale) / 2 + 80 * scale)) top=$(((height - 564 * scale) / 2 + 80 * scale))
   xdotool mousemove 0 0
   sleep 0.8
-  xwd -root -silent | convert xwd:- -crop "680x480+$left+$top" +repage -colors 256 "PNG8:$out/$1.png"
+  xwd -root -silent | convert xwd:- -crop "$((680 * scale))x$((480 * scale))+$left+$top" +repage \
+    -colors 256 "PNG8:$out/$1.png"
   echo "assets/screenshots/$1.png"
 }
 
+start_display 1024 768 1
+start_program
 shot main-wallpaper
 press 190 215          # the wallpaper list editor
 press 140 372          # a picture of its disk list, previewed
@@ -85,3 +102,10 @@ press 289 142          # the screen-saver page
 shot main-screensaver
 press 190 215          # its list editor
 shot editor-screensaver
+
+# The main window once more at device pixel ratio 2, on a screen large enough.
+kill "$program_pid"
+wait "$program_pid" 2>/dev/null || true
+start_display 2048 1536 2
+start_program
+shot main-wallpaper@2x

@@ -1,12 +1,18 @@
 // Draws the main window's skin and the application icon.
 //
 //   cmake --build <build> --target make_skin
-//   QT_QPA_PLATFORM=offscreen <build>/make_skin assets
+//   QT_QPA_PLATFORM=offscreen <build>/src/app/make_skin assets
 //
 // writes assets/skin/<control>.jpg (the background, the idle and lit picture
-// of every hover pair, the two editor buttons) and assets/icons/plimbury-<n>.png.
+// of every hover pair, the two editor buttons), the same at twice the pixels
+// as assets/skin/<control>@2x.jpg for screens of device pixel ratio 2, and
+// assets/icons/plimbury-<n>.png. The title is set in URW Gothic (Debian's
+// fonts-urw-base35); without it the background comes out in another face.
 // Everything is drawn on one canvas in window coordinates, and each button is
-// cut from it at its own place, so the pictures join without a seam.
+// cut from it at its own place, so the pictures join without a seam. The 2x
+// canvas is painted through the same code in the same window coordinates, its
+// device pixel ratio doubling every stroke and glyph, so the two sets agree
+// picture for picture.
 
 #include <QDir>
 #include <QFont>
@@ -261,10 +267,12 @@ void drawLabel(QPainter& p, const QRectF& box, const QString& text, const QFont&
     p.drawText(box, align, text);
 }
 
-QImage drawBackground()
+QImage drawBackground(int scale)
 {
-    QImage canvas(kWidth, kHeight, QImage::Format_RGB32);
+    QImage canvas(kWidth * scale, kHeight * scale, QImage::Format_RGB32);
+    canvas.setDevicePixelRatio(scale);
     canvas.fill(kNight);
+    const QRect all(0, 0, kWidth, kHeight);
     QPainter p(&canvas);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -273,17 +281,17 @@ QImage drawBackground()
     sky.setColorAt(0.0, kNight);
     sky.setColorAt(0.55, QColor("#13284d"));
     sky.setColorAt(1.0, kDusk);
-    p.fillRect(canvas.rect(), sky);
+    p.fillRect(all, sky);
 
     // Two soft lights: dawn behind the title, a cool glow low on the right.
     QRadialGradient warm(QPointF(170, 60), 330);
     warm.setColorAt(0.0, QColor(255, 170, 80, 70));
     warm.setColorAt(1.0, QColor(255, 170, 80, 0));
-    p.fillRect(canvas.rect(), warm);
+    p.fillRect(all, warm);
     QRadialGradient cool(QPointF(700, 560), 420);
     cool.setColorAt(0.0, QColor(60, 200, 210, 70));
     cool.setColorAt(1.0, QColor(60, 200, 210, 0));
-    p.fillRect(canvas.rect(), cool);
+    p.fillRect(all, cool);
 
     // A scatter of faint stars in the header.
     QRandomGenerator stars(2024);
@@ -371,6 +379,13 @@ QImage drawBackground()
     return canvas;
 }
 
+// The part of `canvas` at `place` in window coordinates, at the canvas's own ratio.
+QImage cut(const QImage& canvas, const QRect& place)
+{
+    const int scale = static_cast<int>(canvas.devicePixelRatio());
+    return canvas.copy(QRect(place.topLeft() * scale, place.size() * scale));
+}
+
 // --- Buttons ---------------------------------------------------------------------------
 
 void drawTile(QPainter& p, const QRectF& box, bool lit)
@@ -399,7 +414,7 @@ void drawTile(QPainter& p, const QRectF& box, bool lit)
 
 QImage drawTileButton(const QImage& canvas, const QRect& place, const Glyph& glyph, bool lit)
 {
-    QImage out = canvas.copy(place);
+    QImage out = cut(canvas, place);
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -413,7 +428,7 @@ QImage drawTileButton(const QImage& canvas, const QRect& place, const Glyph& gly
 
 QImage drawRoundButton(const QImage& canvas, const QRect& place, const Glyph& glyph, const QColor& tone, bool lit)
 {
-    QImage out = canvas.copy(place);
+    QImage out = cut(canvas, place);
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(place.width() / 2.0, place.height() / 2.0);
@@ -447,7 +462,7 @@ QImage drawRoundButton(const QImage& canvas, const QRect& place, const Glyph& gl
 
 QImage drawPillButton(const QImage& canvas, const QRect& place, const Glyph& glyph, const QString& text)
 {
-    QImage out = canvas.copy(place);
+    QImage out = cut(canvas, place);
     QPainter p(&out);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
@@ -535,22 +550,17 @@ bool save(const QImage& image, const QString& path, const QSize& expected)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// Every skin picture at `scale` (1 or 2), the 2x ones named <control>@2x.jpg
+// as Qt names the variants of a picture for denser screens.
+bool writeSkin(const QDir& assets, int scale)
 {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_skin <assets folder>\n");
-        return 2;
-    }
-    const QDir assets(QString::fromLocal8Bit(argv[1]));
-    assets.mkpath(QStringLiteral("skin"));
-    assets.mkpath(QStringLiteral("icons"));
-    const auto file = [&](const QString& name) { return assets.filePath(name); };
-
-    const QImage canvas = drawBackground();
-    bool ok = save(canvas.copy(kBackground), file(QStringLiteral("skin/Image_bg.jpg")), QSize(700, 495));
+    const QImage canvas = drawBackground(scale);
+    const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+    const auto put = [&](const QImage& picture, const char* control, const QRect& place) {
+        const QString name = QStringLiteral("skin/%1%2.jpg").arg(QLatin1String(control), suffix);
+        return save(picture, assets.filePath(name), place.size() * scale);
+    };
+    bool ok = put(cut(canvas, kBackground), "Image_bg", kBackground);
 
     struct Tile {
         const char* idle;
@@ -567,30 +577,39 @@ int main(int argc, char** argv)
         {"myImage_sw", "myImage_sr", QRect(279, 132, 39, 35), glyphScreenSaver},
     };
     for (const Tile& t : tiles) {
-        ok &= save(drawTileButton(canvas, t.place, t.glyph, false),
-                   file(QStringLiteral("skin/%1.jpg").arg(QLatin1String(t.idle))), t.place.size());
-        ok &= save(drawTileButton(canvas, t.place, t.glyph, true),
-                   file(QStringLiteral("skin/%1.jpg").arg(QLatin1String(t.lit))), t.place.size());
+        ok &= put(drawTileButton(canvas, t.place, t.glyph, false), t.idle, t.place);
+        ok &= put(drawTileButton(canvas, t.place, t.glyph, true), t.lit, t.place);
     }
 
     const QRect run(144, 440, 59, 64), leave(240, 440, 59, 64);
     const QColor green("#2fc48a"), coral("#ff6b5a");
-    ok &= save(drawRoundButton(canvas, run, glyphRun, green, false), file(QStringLiteral("skin/myImage_done.jpg")),
-               run.size());
-    ok &= save(drawRoundButton(canvas, run, glyphRun, green, true), file(QStringLiteral("skin/myImage_donet.jpg")),
-               run.size());
-    ok &= save(drawRoundButton(canvas, leave, glyphExit, coral, false),
-               file(QStringLiteral("skin/myImage_exit.jpg")), leave.size());
-    ok &= save(drawRoundButton(canvas, leave, glyphExit, coral, true),
-               file(QStringLiteral("skin/myImage_exitt.jpg")), leave.size());
+    ok &= put(drawRoundButton(canvas, run, glyphRun, green, false), "myImage_done", run);
+    ok &= put(drawRoundButton(canvas, run, glyphRun, green, true), "myImage_donet", run);
+    ok &= put(drawRoundButton(canvas, leave, glyphExit, coral, false), "myImage_exit", leave);
+    ok &= put(drawRoundButton(canvas, leave, glyphExit, coral, true), "myImage_exitt", leave);
 
     const QRect editor(160, 200, 133, 38);
-    ok &= save(drawPillButton(canvas, editor, glyphWallpaper, QStringLiteral("Pictures…")),
-               file(QStringLiteral("skin/myImage_sel_wall.jpg")), editor.size());
-    ok &= save(drawPillButton(canvas, editor, drawList, QStringLiteral("Screen savers…")),
-               file(QStringLiteral("skin/myImage_sel_scr.jpg")), editor.size());
+    ok &= put(drawPillButton(canvas, editor, glyphWallpaper, QStringLiteral("Pictures…")), "myImage_sel_wall", editor);
+    ok &= put(drawPillButton(canvas, editor, drawList, QStringLiteral("Screen savers…")), "myImage_sel_scr", editor);
+    return ok;
+}
 
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_skin <assets folder>\n");
+        return 2;
+    }
+    const QDir assets(QString::fromLocal8Bit(argv[1]));
+    assets.mkpath(QStringLiteral("skin"));
+    assets.mkpath(QStringLiteral("icons"));
+
+    bool ok = writeSkin(assets, 1) && writeSkin(assets, 2);
+    // The icon's 2x is its next size up: 32 for 16, 48 for 24, 64 for 32.
     for (int size : {16, 24, 32, 48, 64, 128, 256})
-        ok &= save(drawIcon(size), file(QStringLiteral("icons/plimbury-%1.png").arg(size)), QSize(size, size));
+        ok &= save(drawIcon(size), assets.filePath(QStringLiteral("icons/plimbury-%1.png").arg(size)), QSize(size, size));
     return ok && textFits ? 0 : 1;
 }

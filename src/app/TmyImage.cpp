@@ -1,5 +1,7 @@
 #include "app/TmyImage.h"
 
+#include "app/Skin.h"
+
 #include <QCursor>
 #include <QCoreApplication>
 #include <QEnterEvent>
@@ -19,7 +21,15 @@ TmyImage::TmyImage(QWidget* parent)
 
 void TmyImage::setPictureFile(const QString& resourcePath)
 {
-    const QPixmap picture(resourcePath);
+    m_pictureFile = resourcePath;
+    showPicture();
+}
+
+void TmyImage::showPicture()
+{
+    // Before the window exists this is the ratio of the screen it will open on.
+    const QPixmap picture = skin::pictureFor(m_pictureFile, devicePixelRatioF());
+    m_pictureRatio = picture.devicePixelRatio();
     setPixmap(picture);
     if (!picture.isNull())
         resize(picture.deviceIndependentSize().toSize());
@@ -144,6 +154,15 @@ void TmyImage::pointerLeft()
 
 bool TmyImage::event(QEvent* event)
 {
+    bool ratioMayChange = event->type() == QEvent::ScreenChangeInternal;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    ratioMayChange = ratioMayChange || event->type() == QEvent::DevicePixelRatioChange;
+#endif
+    if (ratioMayChange && !m_pictureFile.isEmpty()) {
+        const bool dense = devicePixelRatioF() > 1.0;
+        if (dense != (m_pictureRatio > 1.0))
+            showPicture();
+    }
     if (event->type() == QEvent::ToolTip) {
         // A lit picture shown under a resting pointer is not yet known to Qt
         // as the control under it; its hint is the one the user is after.

@@ -1,6 +1,8 @@
 #pragma once
 // A picture control with a mouse-leave event: the building block of the skin.
-// Shows a picture at its own size; click, mouse-move and mouse-down events
+// Shows a picture at its own size, from its 2x variant on a denser screen
+// (the control keeps the 1x size in window coordinates, and takes the
+// picture anew when the window moves to a screen of another ratio); click, mouse-move and mouse-down events
 // for the window's handlers; OnMouseLeave fires once the pointer has left it,
 // also when the control appeared under a resting pointer and never saw it
 // enter (Qt's own leave notice goes to the control it last saw entered).
@@ -38,9 +40,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showPicture();
     void watchWindow(bool on);
     void pointerLeft();
 
+    QString m_pictureFile;
+    qreal m_pictureRatio = 1.0;
     QString m_hint;
     bool m_showHint = false;
     // Whether the pointer is over the control, as far as OnMouseLeave goes.

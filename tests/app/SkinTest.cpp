@@ -1,15 +1,20 @@
 // The skin: hover pairs lit and put out by the pointer itself, the two pages,
-// the editor buttons and the interval-row rule.
+// the editor buttons and the interval-row rule; the pictures and icons a
+// screen of device pixel ratio 2 is given.
 
 #include "AppHarness.h"
 
+#include "app/Skin.h"
 #include "app/TmyImage.h"
 #include "widgets/SortedListBox.h"
 #include "support/Controls.h"
 
 #include <QCursor>
+#include <QDir>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -19,6 +24,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using plimbury::test::control;
 
@@ -226,6 +233,101 @@ TEST_F(Skin, TheScreenSaverDayLabelActsAsItsRowButOnlyOnTheEdits)
     QTest::mouseClick(control<QLabel>(*form, "Label3"), Qt::LeftButton);
     for (QLineEdit* e : {control<QLineEdit>(*form, "Edit1"), control<QLineEdit>(*form, "Edit2"), control<QLineEdit>(*form, "Edit3")})
         EXPECT_TRUE(e->isEnabled());
+}
+
+// The mean difference of two pictures of one size, per channel on 0..255.
+double meanDifference(const QImage& a, const QImage& b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        for (int col = 0; col < x.width(); ++col) {
+            const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    }
+    return sum / (3.0 * x.width() * x.height());
+}
+
+// The mean difference between the inner part of `a` (one pixel in from each
+// edge) and the part of `b` at that place moved by (dx, dy).
+double shiftedDifference(const QImage& a, const QImage& b, int dx, int dy)
+{
+    const QRect inner = a.rect().adjusted(1, 1, -1, -1);
+    return meanDifference(a.copy(inner), b.copy(inner.translated(dx, dy)));
+}
+
+// Every skin picture has its 2x twin: twice the pixels each way, and the same
+// artwork cut from the same place. Scaled back down it matches the 1x picture
+// up to antialiasing and JPEG noise, and better there than one pixel off in
+// any direction: a twin cut from a neighbouring place or drawn anew does not.
+TEST(SkinPictures, EachHasATwinOfTwiceThePixelsShowingTheSameArtwork)
+{
+    const QStringList files = QDir(QStringLiteral(":/skin")).entryList({QStringLiteral("*.jpg")});
+    int pictures = 0;
+    for (const QString& file : files) {
+        if (file.contains(u'@'))
+            continue;
+        ++pictures;
+        const QString twin = file.chopped(4) + QStringLiteral("@2x.jpg");
+        const QImage one(QStringLiteral(":/skin/") + file), two(QStringLiteral(":/skin/") + twin);
+        ASSERT_FALSE(one.isNull()) << file.toStdString();
+        ASSERT_FALSE(two.isNull()) << twin.toStdString() << " is missing";
+        EXPECT_EQ(two.size(), one.size() * 2) << twin.toStdString();
+        const QImage down = two.scaled(one.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        const double inPlace = shiftedDifference(one, down, 0, 0);
+        EXPECT_LT(inPlace, 8.0) << twin.toStdString();
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (dx != 0 || dy != 0) {
+                    EXPECT_LT(inPlace, shiftedDifference(one, down, dx, dy))
+                        << twin.toStdString() << " moved " << dx << "," << dy;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(pictures, 19);
+    EXPECT_EQ(files.size(), 2 * pictures) << "a 2x picture without its 1x one";
+}
+
+TEST(SkinPictures, TheRatioPicksThePictureAndTheControlKeepsItsWindowSize)
+{
+    struct Case {
+        const char* what;
+        QString file;
+        qreal ratio;
+        QSize pixels;   // of the picture taken
+        qreal pictureRatio;
+    };
+    const Case cases[] = {
+        {"1x screen", skin::picture("myImage_exit"), 1.0, {59, 64}, 1.0},
+        {"2x screen", skin::picture("myImage_exit"), 2.0, {118, 128}, 2.0},
+        {"1.5x screen: the 2x scaled down", skin::picture("Image_bg"), 1.5, {1400, 990}, 2.0},
+        {"no 2x variant", QStringLiteral(":/icons/plimbury-48.png"), 2.0, {48, 48}, 1.0},
+        {"no such picture", QStringLiteral(":/skin/nothing.jpg"), 2.0, {0, 0}, 1.0},
+    };
+    for (const Case& c : cases) {
+        const QPixmap picture = skin::pictureFor(c.file, c.ratio);
+        EXPECT_EQ(picture.size(), c.pixels) << c.what;
+        EXPECT_EQ(picture.devicePixelRatio(), c.pictureRatio) << c.what;
+        if (!picture.isNull()) {
+            EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(c.pixels) / c.pictureRatio) << c.what;
+        }
+    }
+}
+
+// The window and the tray ask the icon for a size at the screen's ratio;
+// at 2 they get the drawn file of twice the pixels, not a blown-up small one.
+TEST(SkinPictures, TheIconAtRatioTwoIsTheFileOfTwiceTheSize)
+{
+    const QIcon icon = skin::applicationIcon();
+    for (int size : {16, 24, 32}) {
+        const QPixmap pixmap = icon.pixmap(QSize(size, size), 2.0);
+        EXPECT_EQ(pixmap.size(), QSize(2 * size, 2 * size)) << size;
+        EXPECT_EQ(pixmap.devicePixelRatio(), 2.0) << size;
+        const QImage drawn(QStringLiteral(":/icons/plimbury-%1.png").arg(2 * size));
+        EXPECT_EQ(pixmap.toImage().convertToFormat(drawn.format()), drawn) << size;
+    }
 }
 
 } // namespace

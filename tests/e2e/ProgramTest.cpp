@@ -1,6 +1,7 @@
 // The program as a user meets it: started for the first time with a fresh
 // home, its window centred, 790 x 564 and cut to the rounded region; a button
-// lights under the pointer; "Abandon  and  Exit" ends it with status 0.
+// lights under the pointer; "Abandon  and  Exit" ends it with status 0. The
+// same at device pixel ratio 2, where the skin comes from its 2x pictures.
 // Needs an X server (DISPLAY) and xdotool, xwininfo, xwd and ImageMagick.
 
 #include "support/TempDir.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -85,6 +87,13 @@ std::string screenPixels(int x, int y, int width, int height)
 std::string picturePixels(const std::string& file)
 {
     return run("convert '" + file + "' -depth 8 rgb:-");
+}
+
+// A rectangle of a picture's pixels, 3 bytes each.
+std::string picturePixels(const std::string& file, int x, int y, int width, int height)
+{
+    return run("convert '" + file + "' -crop " + std::to_string(width) + "x" + std::to_string(height) + "+" +
+               std::to_string(x) + "+" + std::to_string(y) + " +repage -depth 8 rgb:-");
 }
 
 double meanDifference(const std::string& a, const std::string& b)
@@ -410,6 +419,138 @@ TEST(Program, RefusesAnEightBitDisplayWithAMessage)
     EXPECT_NE(out.find("has 8 bits per pixel; the program's windows need 16 or more"), std::string::npos) << out;
     EXPECT_NE(out.find("status=1"), std::string::npos) << out;
     EXPECT_FALSE(std::filesystem::exists(dir.file("registry"))) << "nothing written";
+}
+
+// A private X server for one test, named by DISPLAY until the test ends.
+class PrivateDisplay {
+public:
+    explicit PrivateDisplay(const std::string& screen)
+    {
+        if (const char* previous = std::getenv("DISPLAY"))
+            m_previous = previous;
+        // Xvfb tells its display number on descriptor 3, here sent down the pipe after its pid.
+        m_pipe = popen(("Xvfb -displayfd 3 -noreset -screen 0 " + screen +
+                        " -nolisten tcp 3>&1 >/dev/null 2>&1 & echo \"pid=$!\"").c_str(), "r");
+        char line[64];
+        while (m_pipe && std::fgets(line, sizeof line, m_pipe) && m_name.empty()) {
+            if (std::strncmp(line, "pid=", 4) == 0)
+                m_server = std::atoi(line + 4);
+            else if (const int number = std::atoi(line); number > 0 || line[0] == '0')
+                m_name = ":" + std::to_string(number);
+        }
+        if (!m_name.empty())
+            setenv("DISPLAY", m_name.c_str(), 1);
+    }
+
+    ~PrivateDisplay()
+    {
+        if (m_previous)
+            setenv("DISPLAY", m_previous->c_str(), 1);
+        else
+            unsetenv("DISPLAY");
+        if (m_server > 0)
+            kill(m_server, SIGTERM);
+        if (m_pipe)
+            pclose(m_pipe);
+    }
+
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+    const std::string& name() const { return m_name; }
+
+private:
+    FILE* m_pipe = nullptr;
+    pid_t m_server = -1;
+    std::string m_name;
+    std::optional<std::string> m_previous;
+};
+
+// At device pixel ratio 2, as a desktop at 200 % runs it: 1580 x 1128 device
+// pixels, centred and cut to the doubled region, and the skin on the screen is
+// the 2x pictures themselves (the 1x ones blown up differ by 6 to 11 on
+// average); the pointer lights, turns the page and exits at doubled places.
+TEST(Program, AtRatioTwoTheSkinIsTheTwiceSizedPictures)
+{
+    if (!haveTool("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    const PrivateDisplay display("2048x1536x24");
+    ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
+    if (const std::string why = whyNoScreen(); !why.empty())
+        GTEST_SKIP() << why;
+    const ProgramHome fixture;
+    run("xdotool mousemove 0 0");
+    std::vector<std::string> environment = fixture.environment("none");
+    environment.push_back("QT_SCALE_FACTOR=2");
+    Program program(environment);
+    ASSERT_GT(program.pid(), 0);
+
+    std::string window;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const std::string& id : windowsOf(program.pid())) {
+                if (geometryOf(id).width == 1580)
+                    window = id;
+            }
+            return !window.empty();
+        },
+        20s))
+        << "no window 1580 device pixels wide appeared";
+    const Geometry g = geometryOf(window);
+    EXPECT_EQ(g.height, 1128);
+    EXPECT_EQ(g.x, (2048 - 1580) / 2) << "centred across";
+    EXPECT_EQ(g.y, (1536 - 1128) / 2) << "centred down";
+    const std::string shape = run("xwininfo -shape -id " + window);
+    EXPECT_NE(shape.find("shape extents:  1360x960+160+160"), std::string::npos) << shape;
+    EXPECT_EQ(screenPixels(g.x + 164, g.y + 164, 1, 1), screenPixels(g.x + 40, g.y + 40, 1, 1))
+        << "outside the rounded corner the screen behind shows";
+
+    // Places in window coordinates; the background's part is at its own.
+    struct Part {
+        const char* what;
+        const char* picture;
+        int x, y, width, height;
+        int pictureX = 0, pictureY = 0;
+    };
+    const auto expectShown = [&](const Part& part) {
+        const std::string picture = picturePixels(PLIMBURY_SKIN_FOLDER "/" + std::string(part.picture) + "@2x.jpg",
+                                                  2 * part.pictureX, 2 * part.pictureY, 2 * part.width,
+                                                  2 * part.height);
+        ASSERT_EQ(picture.size(), 12u * part.width * part.height) << part.what;
+        double difference = 255;
+        EXPECT_TRUE(waitFor(
+            [&] {
+                difference = meanDifference(
+                    screenPixels(g.x + 2 * part.x, g.y + 2 * part.y, 2 * part.width, 2 * part.height), picture);
+                return difference < 2.5;
+            },
+            10s))
+            << part.what << " is not the 2x picture; difference " << difference;
+    };
+    const Part idle[] = {
+        {"the title", "Image_bg", 104, 88, 240, 40, 33, 9},
+        {"the captions of the top buttons", "Image_bg", 118, 170, 496, 16, 47, 91},
+        {"the captions of the round buttons", "Image_bg", 124, 506, 196, 16, 53, 427},
+        {"New", "myImage_nb", 370, 129, 45, 41},
+        {"Wallpaper", "myImage_ww", 138, 134, 39, 35},
+        {"Abandon and Exit", "myImage_exit", 240, 440, 59, 64},
+        {"the picture list button", "myImage_sel_wall", 160, 200, 133, 38},
+    };
+    for (const Part& part : idle)
+        expectShown(part);
+
+    const auto pointAt = [&](int x, int y) {
+        run("xdotool mousemove " + std::to_string(g.x + 2 * x) + " " + std::to_string(g.y + 2 * y));
+    };
+    pointAt(298, 149);
+    expectShown({"Screen saver, lit", "myImage_sr", 279, 132, 39, 35});
+    run("xdotool click 1");
+    expectShown({"the screen-saver list button", "myImage_sel_scr", 160, 200, 133, 38});
+    pointAt(269, 472);
+    expectShown({"Abandon and Exit, lit", "myImage_exitt", 240, 440, 59, 64});
+    run("xdotool click 1");
+    ASSERT_TRUE(waitFor([&] { return program.status().has_value(); }, 10s)) << "still running after Exit";
+    EXPECT_EQ(*program.status(), 0);
 }
 
 } // namespace
