@@ -1,5 +1,7 @@
 #include "imaging/Placement.h"
 
+#include "imaging/Picture.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -128,6 +130,67 @@ Placement placePicture(FitMode mode, int pictureWidth, int pictureHeight, int mo
         return {wholePicture, wholePicture};
     }
     return {wholePicture, wholeMonitor};
+}
+
+PlacedPicture::PlacedPicture(const Picture& picture, FitMode mode, Colour background, int monitorWidth,
+                             int monitorHeight)
+    : m_picture(picture)
+    , m_mode(mode)
+    , m_background(background)
+    , m_placement(placePicture(mode, picture.width, picture.height, monitorWidth, monitorHeight))
+{
+}
+
+void PlacedPicture::pixel(int x, int y, std::uint8_t rgb[3]) const
+{
+    const Picture& p = m_picture;
+    const auto copy = [&](int px, int py) {
+        const std::uint8_t* in = p.rgb.data() + (static_cast<std::size_t>(py) * p.width + px) * 3;
+        rgb[0] = in[0];
+        rgb[1] = in[1];
+        rgb[2] = in[2];
+    };
+    const PixelRect& source = m_placement.source;
+    const PixelRect& target = m_placement.target;
+    if (target.width <= 0 || target.height <= 0) {
+        rgb[0] = m_background.red;
+        rgb[1] = m_background.green;
+        rgb[2] = m_background.blue;
+        return;
+    }
+    if (m_mode == FitMode::Tile) {
+        copy(((x % p.width) + p.width) % p.width, ((y % p.height) + p.height) % p.height);
+        return;
+    }
+    if (x < target.x || y < target.y || x >= target.x + target.width || y >= target.y + target.height) {
+        rgb[0] = m_background.red;
+        rgb[1] = m_background.green;
+        rgb[2] = m_background.blue;
+        return;
+    }
+    if (m_mode == FitMode::Center) {
+        copy(source.x + x - target.x, source.y + y - target.y);
+        return;
+    }
+    // Bilinear sampling at the target pixel's centre, within the source part.
+    const double sx = source.x + (x - target.x + 0.5) * source.width / target.width - 0.5;
+    const double sy = source.y + (y - target.y + 0.5) * source.height / target.height - 0.5;
+    const int left = source.x, right = source.x + source.width - 1;
+    const int top = source.y, bottom = source.y + source.height - 1;
+    const int x0 = std::clamp(static_cast<int>(sx >= 0 ? sx : sx - 1), left, right);
+    const int y0 = std::clamp(static_cast<int>(sy >= 0 ? sy : sy - 1), top, bottom);
+    const int x1 = std::min(x0 + 1, right);
+    const int y1 = std::min(y0 + 1, bottom);
+    const double fx = std::clamp(sx - x0, 0.0, 1.0);
+    const double fy = std::clamp(sy - y0, 0.0, 1.0);
+    const auto at = [&](int px, int py, int c) {
+        return static_cast<double>(p.rgb[(static_cast<std::size_t>(py) * p.width + px) * 3 + c]);
+    };
+    for (int c = 0; c < 3; ++c) {
+        const double upper = at(x0, y0, c) * (1 - fx) + at(x1, y0, c) * fx;
+        const double lower = at(x0, y1, c) * (1 - fx) + at(x1, y1, c) * fx;
+        rgb[c] = static_cast<std::uint8_t>(std::clamp(upper * (1 - fy) + lower * fy + 0.5, 0.0, 255.0));
+    }
 }
 
 } // namespace plimbury

@@ -1,6 +1,6 @@
 #pragma once
-// How a picture meets a monitor of another size or shape: the fit modes and
-// the geometry they give, in whole pixels.
+// How a picture meets a monitor of another size or shape: the fit modes, the
+// geometry they give in whole pixels, and the pixels that come of it.
 
 #include <cstdint>
 #include <optional>
@@ -31,6 +31,13 @@ std::string colourText(Colour colour);
 // "#rrggbb" in either case; nullopt for anything else.
 std::optional<Colour> colourOf(std::string_view text);
 
+// How pictures meet the monitors: the fit and the colour around them.
+struct PictureLayout {
+    FitMode fit = FitMode::Stretch;
+    Colour background;
+    friend bool operator==(const PictureLayout&, const PictureLayout&) = default;
+};
+
 struct PixelRect {
     int x = 0, y = 0, width = 0, height = 0;
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
@@ -49,5 +56,23 @@ struct Placement {
     friend bool operator==(const Placement&, const Placement&) = default;
 };
 Placement placePicture(FitMode mode, int pictureWidth, int pictureHeight, int monitorWidth, int monitorHeight);
+
+struct Picture;
+
+// A picture as a monitor of monitorWidth x monitorHeight shows it: the colour
+// of any monitor pixel, scaled bilinearly (Stretch, Fill, Fit) or pixel for
+// pixel (Center, Tile), the background outside the picture. Keeps a
+// reference to the picture.
+class PlacedPicture {
+public:
+    PlacedPicture(const Picture& picture, FitMode mode, Colour background, int monitorWidth, int monitorHeight);
+    void pixel(int x, int y, std::uint8_t rgb[3]) const;
+
+private:
+    const Picture& m_picture;
+    FitMode m_mode;
+    Colour m_background;
+    Placement m_placement;
+};
 
 } // namespace plimbury
