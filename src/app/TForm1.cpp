@@ -595,6 +595,7 @@ void TForm1::applyLoadedProject(const plimbury::LoadedProject& project)
 
     applyInterval({RadioButton1, RadioButton2, RadioButton3}, {Edit1, Edit2, Edit3}, project.wallpaperInterval);
     applyInterval({RadioButton4, RadioButton5, RadioButton6}, {Edit4, Edit5, Edit6}, project.screensaverInterval);
+    m_runner->setDisplay(project.display);
 }
 
 void TForm1::defaultIntervalRows()

@@ -135,8 +135,9 @@ public:
 
     // Puts a loaded project into the window: both working lists and their
     // mirrors in the editors, then each interval group whose word was
-    // recognised (edit boxes enabled/disabled, text, radio button). The
-    // timers are not touched. Used by the resume at start and by Open.
+    // recognised (edit boxes enabled/disabled, text, radio button), and the
+    // display settings, which the rotation uses from then on. The timers are
+    // not touched. Used by the resume at start and by Open.
     void applyLoadedProject(const plimbury::LoadedProject& project);
 
     // Clears the two working lists and the editors' chosen lists, in that order.

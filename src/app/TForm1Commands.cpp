@@ -27,6 +27,7 @@ plimbury::ProjectState TForm1::projectState() const
     state.screensavers = FileListBox2->lines();
     state.wallpaper = wallpaperInterval();
     state.screensaver = screensaverInterval();
+    state.display = m_runner->display();
     return state;
 }
 

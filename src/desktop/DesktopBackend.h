@@ -17,6 +17,7 @@
 
 #include "desktop/MonitorWatch.h"
 #include "imaging/Picture.h"
+#include "imaging/Placement.h"
 #include "platform/Launcher.h"
 
 #include <cstdint>
@@ -43,6 +44,9 @@ public:
     // Where the picture is painted by this program and so does not follow
     // monitor changes by itself (x11), a watch on them; else null.
     virtual std::unique_ptr<MonitorWatch> watchMonitors() { return nullptr; }
+    // How the next pictures meet the monitors; false when this desktop cannot
+    // show `layout` (it then goes on stretching them).
+    virtual bool setLayout(const PictureLayout& layout) { return layout == PictureLayout{}; }
 };
 
 struct BackendEntry {

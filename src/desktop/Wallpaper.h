@@ -7,6 +7,7 @@
 // "none" stores only; the names are matched without regard to case).
 
 #include "desktop/MonitorWatch.h"
+#include "imaging/Placement.h"
 
 #include <memory>
 #include <string>
@@ -43,6 +44,13 @@ public:
     // monitors as they now stand; nothing when none is recorded. Records
     // nothing. Throws Error as setDesktopWallpaper() does.
     virtual void showAgain() {}
+
+    // How the pictures of the next changes (and of showAgain) meet the
+    // monitors. Where the desktop cannot show `layout`, the pictures are
+    // shown stretched and the next change says so once, as an Error thrown
+    // after the change was made. On Windows the style values the apply step
+    // stores decide, and this does nothing.
+    virtual void setLayout(const PictureLayout& layout) { static_cast<void>(layout); }
 };
 
 // The store must outlive the returned object. Does not throw.

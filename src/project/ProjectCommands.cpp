@@ -189,6 +189,22 @@ void writeScreensaverSchedule(ProfileFile& file, Unit unit, const std::string& t
 
 } // namespace
 
+DisplaySettings readDisplaySettings(const ProfileFile& file)
+{
+    return displaySettingsOf(file.read(kDisplaySection, kMonitorsKey), file.read(kDisplaySection, kFitKey),
+                             file.read(kDisplaySection, kBackgroundKey));
+}
+
+void writeDisplaySettings(ProfileFile& file, const DisplaySettings& display)
+{
+    // A project that never asked for them stays the file older versions wrote.
+    if (display == DisplaySettings{} && !file.hasSection(kDisplaySection))
+        return;
+    file.write(kDisplaySection, kMonitorsKey, monitorsWord(display.monitors));
+    file.write(kDisplaySection, kFitKey, fitWord(display.fit));
+    file.write(kDisplaySection, kBackgroundKey, colourText(display.background));
+}
+
 LoadedProject loadProject(const std::string& path)
 {
     const ProfileFile file(path);
@@ -208,6 +224,7 @@ LoadedProject loadProject(const std::string& path)
     project.screensavers = readEntries(file, kScreensaverListKeys, screensaverCount);
     project.wallpaperInterval = readInterval(file, kWallpaperListKeys);
     project.screensaverInterval = readInterval(file, kScreensaverListKeys);
+    project.display = readDisplaySettings(file);
     return project;
 }
 
@@ -218,6 +235,7 @@ void saveProject(const std::string& path, const ProjectState& state)
         writeIntervals(file, state.wallpaper, kWallpaperListKeys);
         writeIntervals(file, state.screensaver, kScreensaverListKeys);
         writeListsAndCounts(file, state);
+        writeDisplaySettings(file, state.display);
     });
 }
 
@@ -254,6 +272,7 @@ void saveAndRunProject(const std::string& path, const ProjectState& state,
                 writeScreensaverSchedule(file, kUnits[i], state.screensaver.texts[i], firstDue, savedStamp);
         }
         writeListsAndCounts(file, state);
+        writeDisplaySettings(file, state.display);
     });
 }
 

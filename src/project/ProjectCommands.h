@@ -13,6 +13,7 @@
 
 namespace plimbury {
 
+class ProfileFile;
 class Store;
 
 // What Save and Save and Run take from the window.
@@ -21,6 +22,7 @@ struct ProjectState {
     std::vector<std::string> screensavers;   // FileListBox2, in its order
     IntervalGroup wallpaper;                 // Edit1..Edit3
     IntervalGroup screensaver;               // Edit4..Edit6
+    DisplaySettings display;
 };
 
 // What Open and the resume at start put into the window.
@@ -31,6 +33,7 @@ struct LoadedProject {
     // nullopt when the word is none of the three (the group is left as it was).
     std::optional<std::pair<Unit, std::string>> wallpaperInterval;
     std::optional<std::pair<Unit, std::string>> screensaverInterval;
+    DisplaySettings display;
 };
 
 // Reads a project: both counts are converted before anything else (a missing
@@ -66,6 +69,12 @@ using FirstDue = std::function<std::string(Unit unit, std::int32_t count)>;
 // the disk (checkBeforeSaveAndRun keeps the window from getting there).
 void saveAndRunProject(const std::string& path, const ProjectState& state,
                        const FirstDue& firstDue, const std::string& savedStamp);
+
+// The [display] section: read with defaults for what is missing or unknown;
+// written whole, unless the settings are the defaults and the file has no
+// such section (then nothing is written).
+DisplaySettings readDisplaySettings(const ProfileFile& file);
+void writeDisplaySettings(ProfileFile& file, const DisplaySettings& display);
 
 // Records `path` as the selected project (settime_selected); silently skipped
 // when the key cannot be opened.

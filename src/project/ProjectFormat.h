@@ -12,9 +12,15 @@
 //                sstime, ssrefreshtime, ss_no,  the same for the screen saver
 //                screensaver_setup_sw_minute,
 //                screensaver_setup_swminute
+//   [display]    monitors, fit, background      how the pictures meet the monitors; written
+//                                               only once a project asks for other than the
+//                                               defaults, and read by default where missing
+
+#include "imaging/Placement.h"
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace plimbury {
 
@@ -44,6 +50,28 @@ inline constexpr ProjectListKeys kScreensaverListKeys{"sscount",
                                                       "ss_no",
                                                       "screensaver_setup_sw_minute",
                                                       "screensaver_setup_swminute"};
+
+inline constexpr const char* kDisplaySection = "display";
+inline constexpr const char* kMonitorsKey = "monitors";
+inline constexpr const char* kFitKey = "fit";
+inline constexpr const char* kBackgroundKey = "background";
+
+enum class MonitorMode {
+    Same,   // every monitor shows the entry
+    Each,   // the monitors, left to right then top to bottom, show the next entries in turn
+};
+// "same", "each".
+const char* monitorsWord(MonitorMode mode);
+
+// The [display] settings. A missing key, or a value this version does not
+// know (a later one may add values), means the default.
+struct DisplaySettings {
+    MonitorMode monitors = MonitorMode::Same;
+    FitMode fit = FitMode::Stretch;
+    Colour background;
+    friend bool operator==(const DisplaySettings&, const DisplaySettings&) = default;
+};
+DisplaySettings displaySettingsOf(std::string_view monitors, std::string_view fit, std::string_view background);
 
 enum class Unit { Minute = 0, Hour = 1, Day = 2 };
 inline constexpr Unit kUnits[] = {Unit::Minute, Unit::Hour, Unit::Day};

@@ -23,11 +23,20 @@ std::unique_ptr<StoreKey> openDesktopKey(Store& store)
     return key;
 }
 
-void writeDesktopStyle(Store& store)
+// The values Windows reads for each way a picture meets the screen.
+void writeDesktopStyle(Store& store, FitMode fit)
 {
+    const char* style = "2";
+    switch (fit) {
+    case FitMode::Stretch: style = "2"; break;
+    case FitMode::Fill: style = "10"; break;
+    case FitMode::Fit: style = "6"; break;
+    case FitMode::Center:
+    case FitMode::Tile: style = "0"; break;
+    }
     const std::unique_ptr<StoreKey> key = openDesktopKey(store);
-    key->write("TileWallPaper", "0");
-    key->write("WallPaperStyle", "2");
+    key->write("TileWallPaper", fit == FitMode::Tile ? "1" : "0");
+    key->write("WallPaperStyle", style);
 }
 
 } // namespace
@@ -38,7 +47,7 @@ std::string wallpaperBitmapPath(const std::string& dataFolder)
 }
 
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
-                    const std::string& bitmapPath)
+                    const std::string& bitmapPath, FitMode fit)
 {
     // The content decides, not the name: a desktop handed a format it cannot
     // show may drop it without a word, and the show would seem to go on.
@@ -54,7 +63,7 @@ void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper
 
     std::exception_ptr styleFailure;
     try {
-        writeDesktopStyle(store);
+        writeDesktopStyle(store, fit);
     } catch (const Error&) {
         styleFailure = std::current_exception();
     }

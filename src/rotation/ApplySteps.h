@@ -3,6 +3,8 @@
 // Both throw Error with the user's text; the tick then keeps the entry for
 // the channel's next turn.
 
+#include "imaging/Placement.h"
+
 #include <string>
 
 namespace plimbury {
@@ -22,14 +24,15 @@ std::string wallpaperBitmapPath(const std::string& dataFolder);
 // with a palette when the wallpaper's display has 8 bits or fewer), and a
 // failure there stops the step before anything else changes: "Cannot open
 // file ...", the decoders' errors, and "<entry> is not a picture this program
-// can read" for anything else. Then TileWallPaper "0" and WallPaperStyle "2"
-// go to the desktop key; then the bitmap (or the bitmap entry's own path) is
+// can read" for anything else. Then TileWallPaper and WallPaperStyle go to
+// the desktop key, as Windows reads them for `fit` (stretch "0"/"2", fill
+// "0"/"10", fit "0"/"6", center "0"/"0", tile "1"/"0"); then the bitmap (or the bitmap entry's own path) is
 // handed to the desktop. The hand-over is made also when the style settings
 // failed; their error ("Failed to create key Desktop", "Failed to set data
 // for 'TileWallPaper'", ...) is thrown after it, unless the hand-over failed
 // itself.
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
-                    const std::string& bitmapPath);
+                    const std::string& bitmapPath, FitMode fit = FitMode::Stretch);
 
 // SCRNSAVE.EXE = the entry, unchanged, in the desktop key. Errors: "Failed to
 // create key Desktop", "Failed to set data for 'SCRNSAVE.EXE'". Then, with a

@@ -181,6 +181,11 @@ std::string statusReport(Store& store, const LocalTime& now)
                          loaded.wallpaperInterval, file, now);
     out += channelReport({"Screen saver", kScreensaverListKeys, screensaverChannelKeys()},
                          sorted(loaded.screensavers), loaded.screensaverInterval, file, now);
+    if (loaded.display != DisplaySettings{}) {
+        out += std::string("Display:\n  monitors:   ") + monitorsWord(loaded.display.monitors) +
+               "\n  fit:        " + fitWord(loaded.display.fit) +
+               "\n  background: " + colourText(loaded.display.background) + "\n";
+    }
     return out;
 }
 

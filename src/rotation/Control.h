@@ -33,8 +33,8 @@ bool rotationPaused(Store& store);
 void setRotationPaused(Store& store, bool paused);
 
 // The status report: the selected project, and for each list its entry shown
-// now, the next one, the unit, the interval and the next change, and whether
-// the show is paused. Reads the store and the project file only. Throws the
+// now, the next one, the unit, the interval and the next change, whether the
+// show is paused, and the display settings where they are not the defaults. Reads the store and the project file only. Throws the
 // project file's errors ("'<text>' is not a valid integer value", ...).
 std::string statusReport(Store& store, const LocalTime& now);
 

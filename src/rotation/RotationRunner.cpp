@@ -1,5 +1,6 @@
 #include "rotation/RotationRunner.h"
 
+#include "desktop/Wallpaper.h"
 #include "platform/Error.h"
 #include "rotation/ApplySteps.h"
 #include "rotation/Control.h"
@@ -50,6 +51,13 @@ void RotationRunner::setPaused(bool paused)
     m_paused = paused;
 }
 
+void RotationRunner::setDisplay(const DisplaySettings& display)
+{
+    m_display = display;
+    if (m_services.wallpaper)
+        m_services.wallpaper->setLayout({display.fit, display.background});
+}
+
 bool RotationRunner::equipped(Channel channel) const
 {
     return m_services.clock && m_services.store && (channel == Channel::Screensaver || m_services.wallpaper);
@@ -65,7 +73,7 @@ TickResult RotationRunner::runChannel(Channel channel, const std::string& projec
     if (channel == Channel::Wallpaper) {
         const std::string bitmap = wallpaperBitmapPath(m_services.dataFolder);
         const ApplyStep apply = [&](const std::string& entry) {
-            applyWallpaper(entry, *m_services.store, *m_services.wallpaper, bitmap);
+            applyWallpaper(entry, *m_services.store, *m_services.wallpaper, bitmap, m_display.fit);
         };
         result = m_engine.wallpaper.tick(m_engine.files, projectPath,
                                          {settings.lines, settings.interval, apply, dueNow}, firstTick, now);

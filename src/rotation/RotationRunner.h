@@ -107,6 +107,11 @@ public:
 
     bool firstTick(Channel channel) const { return m_firstTick[index(channel)]; }
 
+    // How the pictures meet the monitors from the next change on: the
+    // project's display settings as the window holds them.
+    void setDisplay(const DisplaySettings& display);
+    const DisplaySettings& display() const { return m_display; }
+
 private:
     static std::size_t index(Channel channel) { return static_cast<std::size_t>(channel); }
     bool equipped(Channel channel) const;
@@ -118,6 +123,7 @@ private:
     RotationEngine m_engine;
     std::array<bool, 2> m_firstTick{true, true};
     bool m_paused = false;
+    DisplaySettings m_display;
     std::array<bool, 2> m_reporting{};
     std::array<std::optional<std::string>, 2> m_heldReport;
 };

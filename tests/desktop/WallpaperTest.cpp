@@ -186,6 +186,32 @@ TEST(Wallpaper, FailuresAreReportedAndTheDesktopIsStillChangedWhenOnlyStoringFai
     EXPECT_EQ(storedWallpaper(*working), "/p/w.bmp") << "stored before the desktop is asked";
 }
 
+// A desktop that only stretches still shows every change; that the layout
+// asked for is not what it shows is said once per layout, never silently.
+TEST(Wallpaper, ALayoutTheDesktopCannotShowIsSaidOncePerLayout)
+{
+    TempDir dir;
+    auto store = makeFileStore(dir.file("store"));
+    std::vector<std::string> shown;
+    auto wallpaper = desktop::makeWallpaperWith(*store, std::make_unique<SpyBackend>(shown, nullptr));
+    const PictureLayout fill{FitMode::Fill, Colour{}};
+    const PictureLayout tile{FitMode::Tile, Colour{0, 0, 255}};
+    struct Step {
+        PictureLayout layout;
+        bool told;
+    };
+    const Step steps[] = {{{}, false}, {fill, true}, {fill, false}, {{}, false}, {tile, true}, {tile, false}};
+    for (const Step& step : steps) {
+        wallpaper->setLayout(step.layout);
+        const std::string error = errorOf([&] { wallpaper->setDesktopWallpaper("/p/w.bmp"); });
+        EXPECT_EQ(error != kNoError, step.told) << fitWord(step.layout.fit) << ": " << error;
+        if (step.told) {
+            EXPECT_NE(error.find(std::string("fit=") + fitWord(step.layout.fit)), std::string::npos) << error;
+        }
+    }
+    EXPECT_EQ(shown.size(), std::size(steps)) << "every change is shown, stretched";
+}
+
 TEST(DesktopBackends, TableNamesAreDistinctAndEachMakesABackend)
 {
     std::vector<std::string> names;

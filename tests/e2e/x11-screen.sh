@@ -6,7 +6,8 @@
 # four quarters. The rotation's first change, --next, a pause that holds over
 # a due time and a restart, --resume, then monitors declared and removed with
 # xrandr while the program runs: each monitor gets the whole picture again,
-# and nothing moves the show on but the rotation.
+# and nothing moves the show on but the rotation. Last, each fit mode of the
+# project's display settings, read at points that tell it from the others.
 # Exit 77 (skipped) when Xvfb, xrandr, xwd or ImageMagick is not installed.
 set -euo pipefail
 program=$(realpath "$1")
@@ -58,17 +59,20 @@ stop() {
 convert -size 4x4 xc:'#ff0000' xc:'#0000ff' +append -type TrueColor BMP3:"$work/pictures/red-blue.bmp"
 convert -size 4x4 xc:'#00ff00' xc:'#ffff00' +append -type TrueColor BMP3:"$work/pictures/green-yellow.bmp"
 
-# The colour at the middle of each quarter of the screen, left to right.
-quarters() {
+# The colours at the points "x,y ...", by name.
+colours_at() {
   xwd -root -silent >"$work/shot.xwd" || return 1
-  local x line=""
-  for x in 160 480 800 1120; do
+  local point x y line=""
+  for point in $1; do
+    x=${point%,*} y=${point#*,}
     local rgb
-    rgb=$(convert "$work/shot.xwd" -format "%[fx:round(255*p{$x,240}.r)] %[fx:round(255*p{$x,240}.g)] %[fx:round(255*p{$x,240}.b)]" info:)
+    rgb=$(convert "$work/shot.xwd" -format "%[fx:round(255*p{$x,$y}.r)] %[fx:round(255*p{$x,$y}.g)] %[fx:round(255*p{$x,$y}.b)]" info:)
     line+="$(name_of $rgb) "
   done
   echo "${line% }"
 }
+# The colour at the middle of each quarter of the screen, left to right.
+quarters() { colours_at "160,240 480,240 800,240 1120,240"; }
 name_of() {
   local r=$1 g=$2 b=$3 name
   for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "yellow 255 255 0" "black 0 0 0"; do
@@ -80,11 +84,12 @@ name_of() {
   done
   echo "($r,$g,$b)"
 }
-# Waits up to twenty seconds for the screen to read `expected`.
+# Waits up to twenty seconds for the screen to read `expected` (at the
+# quarters, or at the points given third).
 expect_screen() {
-  local expected=$1 what=$2 seen=""
+  local expected=$1 what=$2 points=${3:-"160,240 480,240 800,240 1120,240"} seen=""
   for _ in $(seq 100); do
-    seen=$(quarters)
+    seen=$(colours_at "$points")
     [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
     sleep 0.2
   done
@@ -145,3 +150,32 @@ expect_screen "green green yellow yellow" "back to one monitor"
 sleep 1; kill -0 "$plimbury_pid" || { wait "$plimbury_pid"; fail "the program ended with status $?"; }
 grep -qi "error" "$work/program.log" && fail "the program reported an error"
 echo "ok: the wallpaper follows the monitors"
+
+# --- fit modes -----------------------------------------------------------------------------
+stop
+# A project of one picture, due at once, shown as `fit` says over `background`.
+fit_project() {
+  printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" "setup_sw_minute=0" \
+    "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
+    "[countitem]" "swcount=1" "sscount=0" "[switem]" "sw0=$1" "[display]" "fit=$2" "background=$3" >"$project"
+}
+# Square and green: under fit, blue bands at the sides.
+convert -size 4x4 xc:'#00ff00' -type TrueColor BMP3:"$work/pictures/square.bmp"
+# Tall, a red stripe across the middle: fill shows only the stripe.
+convert -size 2x7 xc:'#00ff00' -size 2x2 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor \
+  BMP3:"$work/pictures/tall.bmp"
+# 100 x 100, green left and blue right: centred as it is, and tiled.
+convert -size 50x100 xc:'#00ff00' xc:'#0000ff' +append -type TrueColor BMP3:"$work/pictures/small.bmp"
+for mode in "fit square #0000ff|blue green blue|200,240 640,240 1080,240" \
+            "fill tall #000000|red red red|640,5 640,240 640,475" \
+            "center small #ff0000|red green blue red|500,240 610,240 670,240 640,100" \
+            "tile small #ff0000|green blue green blue|25,20 75,20 1225,420 1275,420"; do
+  IFS='|' read -r setting expected points <<<"$mode"
+  read -r fit picture colour <<<"$setting"
+  fit_project "$work/pictures/$picture.bmp" "$fit" "$colour"
+  start
+  expect_screen "$expected" "fit=$fit" "$points"
+  stop
+done
+grep -qi "error" "$work/program.log" && fail "the program reported an error"
+echo "ok: every fit mode"

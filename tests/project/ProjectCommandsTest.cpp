@@ -484,3 +484,41 @@ TEST(SaveAndRun, RecordsTheSelectedProjectOrSkipsSilently)
 }
 
 } // namespace
+
+// The display settings: what a file says, defaults for what it does not or
+// for words a later version may add; written only once a project asks for
+// other than the defaults, so older projects keep their bytes.
+TEST(DisplaySettings, ReadWithDefaultsAndWrittenOnlyWhenAskedFor)
+{
+    struct Read {
+        const char* section;
+        DisplaySettings expected;
+    };
+    const Read reads[] = {
+        {"", {}},
+        {"[display]\r\nmonitors=each\r\nfit=fill\r\nbackground=#1A2b3c\r\n",
+         {MonitorMode::Each, FitMode::Fill, Colour{0x1a, 0x2b, 0x3c}}},
+        {"[display]\r\nfit=center\r\n", {MonitorMode::Same, FitMode::Center, Colour{}}},
+        {"[display]\r\nmonitors=all\r\nfit=zoom\r\nbackground=red\r\n", {}},
+        {"[display]\r\nmonitors=EACH\r\nfit=Tile\r\n", {}},
+    };
+    for (const Read& r : reads) {
+        TempDir dir;
+        writeFile(dir.file("p.lmv"), std::string("[countitem]\r\nswcount=0\r\nsscount=0\r\n") + r.section);
+        EXPECT_EQ(loadProject(dir.file("p.lmv")).display, r.expected) << r.section;
+    }
+
+    TempDir dir;
+    const std::string path = dir.file("p.lmv");
+    ProjectState state;
+    saveProject(path, state);
+    EXPECT_EQ(readFile(path).find("[display]"), std::string::npos) << "the defaults add nothing";
+    state.display = {MonitorMode::Each, FitMode::Tile, Colour{255, 0, 16}};
+    saveAndRunProject(path, state, fakeDue, kSavedStamp);
+    EXPECT_NE(readFile(path).find("[display]\r\nmonitors=each\r\nfit=tile\r\nbackground=#ff0010\r\n"),
+              std::string::npos)
+        << readFile(path);
+    state.display = {};
+    saveProject(path, state);
+    EXPECT_EQ(loadProject(path).display, DisplaySettings{}) << "back to the defaults over a file that had others";
+}

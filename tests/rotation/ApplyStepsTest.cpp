@@ -151,6 +151,27 @@ TEST_F(WallpaperStep, WhatNoDecoderReadsIsReportedAndChangesNothing)
     }
 }
 
+// The values Windows reads for each fit.
+TEST_F(WallpaperStep, EachFitStoresItsStyleValues)
+{
+    const std::string entry = dir.file("a.jpg");
+    writeJpeg(entry, 4, 4);
+    const std::pair<FitMode, Log> cases[] = {
+        {FitMode::Stretch, {"TileWallPaper=0", "WallPaperStyle=2"}},
+        {FitMode::Fill, {"TileWallPaper=0", "WallPaperStyle=10"}},
+        {FitMode::Fit, {"TileWallPaper=0", "WallPaperStyle=6"}},
+        {FitMode::Center, {"TileWallPaper=0", "WallPaperStyle=0"}},
+        {FitMode::Tile, {"TileWallPaper=1", "WallPaperStyle=0"}},
+    };
+    for (const auto& [fit, style] : cases) {
+        log.clear();
+        applyWallpaper(entry, store, wallpaper, bitmap, fit);
+        Log expected = style;
+        expected.push_back("wallpaper " + bitmap);
+        EXPECT_EQ(log, expected) << fitWord(fit);
+    }
+}
+
 TEST_F(WallpaperStep, JpegIsConvertedThenStyledThenHandedOver)
 {
     for (const std::string name : {"tall.jpg", "wide.JPEG", "odd.JpG"}) {

@@ -92,6 +92,12 @@ TEST(Control, StatusNamesTheEntriesAndTheNextChanges)
               "  every:   3 day\n"
               "  change:  2024-03-17\n");
     EXPECT_NE(statusReport(*store, LocalTime{2024, 3, 14, 10, 30, 0}).find("  change:  due now\n"), std::string::npos);
+
+    state.display = {MonitorMode::Each, FitMode::Fit, Colour{0, 0x40, 0x80}};
+    saveProject(path, state);
+    const std::string report = statusReport(*store, LocalTime{2024, 3, 14, 10, 22, 0});
+    EXPECT_EQ(report.substr(report.find("Display:")),
+              "Display:\n  monitors:   each\n  fit:        fit\n  background: #004080\n");
 }
 
 // --next: the entry changes now, and the schedule goes on from now.

@@ -44,7 +44,9 @@ struct FakeTimers final : TurnTimers {
 
 struct RecordingWallpaper final : Wallpaper {
     std::vector<std::string> shown;
+    PictureLayout layout;
     void setDesktopWallpaper(const std::string& path) override { shown.push_back(path); }
+    void setLayout(const PictureLayout& l) override { layout = l; }
 };
 
 // A saved show and a runner over it, with every service a real one but the
@@ -231,6 +233,17 @@ TEST(RotationRunner, ANewShowLiftsThePauseAndTheResumeKeepsIt)
     EXPECT_EQ(show.timers.active, (std::array<bool, 2>{true, true}));
     EXPECT_FALSE(show.runner.paused());
     EXPECT_FALSE(rotationPaused(*show.store)) << "Save and Run starts a show that runs";
+}
+
+// The project's display settings reach the desktop and the style values.
+TEST(RotationRunner, TheDisplaySettingsGoToTheDesktop)
+{
+    Show show;
+    show.save({show.bitmap("a.bmp")}, {"/s/one.scr"});
+    show.runner.setDisplay({MonitorMode::Same, FitMode::Fit, Colour{1, 2, 3}});
+    EXPECT_EQ(show.wallpaper.layout, (PictureLayout{FitMode::Fit, Colour{1, 2, 3}}));
+    show.turn(Channel::Wallpaper);
+    EXPECT_EQ(show.store->openKey(Root::CurrentUser, kDesktopKey)->read("WallPaperStyle"), "6");
 }
 
 // A computer that sleeps with the program running: the clock jumps hours,

@@ -10,6 +10,8 @@ namespace {
 class NoneBackend final : public DesktopBackend {
 public:
     void showWallpaper(const std::string&) override {}
+    // Nothing is shown, so any layout is as good as shown.
+    bool setLayout(const PictureLayout&) override { return true; }
 };
 
 // Overload sets cannot be named in a constant table; these pick the

@@ -50,6 +50,7 @@ public:
     void setDesktopWallpaper(const std::string& path) override
     {
         desktop::DesktopBackend& shower = backend();
+        const bool layoutShown = shower.setLayout(m_layout);
 
         // As on Windows the desktop is changed even when the setting could
         // not be recorded; that failure is reported afterwards.
@@ -66,6 +67,12 @@ public:
         shower.showWallpaper(path);
         if (notStored)
             throw *notStored;
+        if (!layoutShown && m_layoutRefused != m_layout) {
+            m_layoutRefused = m_layout;
+            throw Error(std::string("The wallpaper is shown stretched: this desktop (") + m_shownBy +
+                        ") cannot show pictures with fit=" + fitWord(m_layout.fit) +
+                        " or a background colour yet; the plain X11 desktop can");
+        }
         // Kept back while storing fails: the choice was not even recorded.
         if (m_notice) {
             const Error notice(*m_notice);
@@ -89,14 +96,22 @@ public:
         }
     }
 
+    void setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+    }
+
     void showAgain() override
     {
         if (!m_store.keyExists(Root::CurrentUser, kDesktopKey))
             return;
         const std::unique_ptr<StoreKey> key = m_store.openKey(Root::CurrentUser, kDesktopKey);
         const std::string path = key ? key->read(kWallpaperValue) : std::string();
-        if (!path.empty())
-            backend().showWallpaper(path);
+        if (!path.empty()) {
+            desktop::DesktopBackend& shower = backend();
+            shower.setLayout(m_layout);
+            shower.showWallpaper(path);
+        }
     }
 
 private:
@@ -108,6 +123,7 @@ private:
         if (m_backend)
             return *m_backend;
         const std::string name = m_desktopName == "auto" ? desktop::detectDesktop() : m_desktopName;
+        m_shownBy = name;
         m_backend = desktop::makeDesktopBackend(name);
         if (!m_backend)
             throw Error("Unknown desktop '" + m_desktopName + "' in PLIMBURY_DESKTOP; use one of: " +
@@ -121,6 +137,11 @@ private:
     std::string m_desktopName;
     std::unique_ptr<desktop::DesktopBackend> m_backend;
     std::optional<std::string> m_notice;
+    std::string m_shownBy = "given";   // the backend's table name
+    PictureLayout m_layout;
+    // The layout last said to be beyond this desktop: said once, and again
+    // only for another one.
+    std::optional<PictureLayout> m_layoutRefused;
 };
 
 } // namespace

@@ -8,11 +8,13 @@
 // handlers end the whole program on the first refused request.
 //
 // One pixmap covers the whole screen, which spans every monitor; the picture
-// is stretched over each monitor in it, as the desktops do, rather than once
-// across the seam between them.
+// is laid over each monitor in it (stretched unless the layout says
+// otherwise), as the desktops do, rather than once across the seam between
+// them.
 #include "desktop/DesktopBackend.h"
 
 #include "desktop/Session.h"
+#include "imaging/Placement.h"
 #include "platform/Error.h"
 #include "platform/System.h"
 
@@ -97,29 +99,6 @@ PixelFormat pixelFormatOf(const xcb_setup_t* setup, const xcb_screen_t* screen)
     if (format.bitsPerPixel != 16 && format.bitsPerPixel != 24 && format.bitsPerPixel != 32)
         throw Error("The X display's colour depth is not supported for the wallpaper");
     return format;
-}
-
-// Bilinear sampling at each target pixel's centre: the picture is stretched
-// to the target, not kept in proportion.
-std::uint8_t* sampleInto(const Picture& picture, int x, int y, int width, int height, std::uint8_t out[3])
-{
-    const double sx = (x + 0.5) * picture.width / width - 0.5;
-    const double sy = (y + 0.5) * picture.height / height - 0.5;
-    const int x0 = std::clamp(static_cast<int>(sx >= 0 ? sx : sx - 1), 0, picture.width - 1);
-    const int y0 = std::clamp(static_cast<int>(sy >= 0 ? sy : sy - 1), 0, picture.height - 1);
-    const int x1 = std::min(x0 + 1, picture.width - 1);
-    const int y1 = std::min(y0 + 1, picture.height - 1);
-    const double fx = std::clamp(sx - x0, 0.0, 1.0);
-    const double fy = std::clamp(sy - y0, 0.0, 1.0);
-    const auto at = [&](int px, int py, int c) {
-        return static_cast<double>(picture.rgb[(static_cast<std::size_t>(py) * picture.width + px) * 3 + c]);
-    };
-    for (int c = 0; c < 3; ++c) {
-        const double top = at(x0, y0, c) * (1 - fx) + at(x1, y0, c) * fx;
-        const double bottom = at(x0, y1, c) * (1 - fx) + at(x1, y1, c) * fx;
-        out[c] = static_cast<std::uint8_t>(std::clamp(top * (1 - fy) + bottom * fy + 0.5, 0.0, 255.0));
-    }
-    return out;
 }
 
 void checkRequest(xcb_connection_t* connection, xcb_void_cookie_t cookie, const char* what)
@@ -316,7 +295,9 @@ public:
             largestWidth = std::max(largestWidth, m.width);
             largestHeight = std::max(largestHeight, m.height);
         }
-        const Picture picture = m_reader(path, largestWidth, largestHeight);
+        // A picture shown at its own size is read at its own size.
+        const bool ownSize = m_layout.fit == FitMode::Center || m_layout.fit == FitMode::Tile;
+        const Picture picture = ownSize ? m_reader(path, 0, 0) : m_reader(path, largestWidth, largestHeight);
         if (picture.width <= 0 || picture.height <= 0 ||
             picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
             throw Error("Bitmap image is not valid");
@@ -334,7 +315,8 @@ public:
         const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
         checkRequest(c, xcb_poly_fill_rectangle_checked(c, pixmap, gc, 1, &all), "clearing the wallpaper's pixmap");
         for (const Monitor& monitor : monitors)
-            putPicture(c, pixmap, gc, format, screen->root_depth, picture, monitor);
+            putPicture(c, pixmap, gc, format, screen->root_depth, PlacedPicture(picture, m_layout.fit,
+                       m_layout.background, monitor.width, monitor.height), monitor);
         xcb_free_gc(c, gc);
 
         const xcb_atom_t rootPmap = atom(c, "_XROOTPMAP_ID", true);
@@ -360,11 +342,18 @@ public:
         return RandrWatch::open();
     }
 
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return true;
+    }
+
 private:
     PictureReader m_reader;
+    PictureLayout m_layout;
 
     static void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const PixelFormat& format,
-                           std::uint8_t depth, const Picture& picture, const Monitor& monitor)
+                           std::uint8_t depth, const PlacedPicture& picture, const Monitor& monitor)
     {
         const int width = monitor.right - monitor.left;
         const int height = monitor.bottom - monitor.top;
@@ -383,8 +372,7 @@ private:
                 std::uint8_t* out = band.data() + static_cast<std::size_t>(y) * stride;
                 for (int x = 0; x < width; ++x, out += bytesPerPixel) {
                     std::uint8_t rgb[3];
-                    sampleInto(picture, monitor.left - monitor.x + x, monitor.top - monitor.y + top + y, monitor.width,
-                               monitor.height, rgb);
+                    picture.pixel(monitor.left - monitor.x + x, monitor.top - monitor.y + top + y, rgb);
                     const std::uint32_t value =
                         format.red.place(rgb[0]) | format.green.place(rgb[1]) | format.blue.place(rgb[2]);
                     for (int b = 0; b < bytesPerPixel; ++b) {
