@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "app/DisplayDialog.h"
 #include "app/Skin.h"
 #include "app/TmyImage.h"
 #include "app/TrayIcon.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -223,6 +225,20 @@ void TForm1::createControls()
         GroupBox_scr = makeIntervalGroup("GroupBox_scr", QStringLiteral("Setup  Screensaver"), radios, edits, labels);
     }
     GroupBox_scr->hide();
+
+    // The display settings, one click from the wallpaper page, in the
+    // colours of the skin's captions.
+    Button_display = new QPushButton(this);
+    Button_display->setObjectName(QStringLiteral("Button_display"));
+    Button_display->setGeometry(250, 244, 95, 22);
+    Button_display->setCursor(Qt::PointingHandCursor);
+    Button_display->setToolTip(QStringLiteral("How pictures meet the screen"));
+    Button_display->setStyleSheet(QStringLiteral(
+        "QPushButton { color: #c9d6ee; background: transparent; border: 1px solid rgba(201, 214, 238, 110);"
+        " border-radius: 4px; padding: 0 4px; }"
+        "QPushButton:hover, QPushButton:focus { color: #ffc24d; border-color: #ffc24d; }"));
+    Button_display->setText(displayButtonCaption({}));
+
     const char* const names[] = {"RadioButton", "Edit", "Label"};
     QWidget* const rows[3][6] = {
         {RadioButton1, RadioButton2, RadioButton3, RadioButton4, RadioButton5, RadioButton6},
@@ -288,6 +304,7 @@ void TForm1::connectHandlers()
     }
     myImage_sel_wall->OnClick = guard(&TForm1::myImage_sel_wallClick);
     myImage_sel_scr->OnClick = guard(&TForm1::myImage_sel_scrClick);
+    connect(Button_display, &QPushButton::clicked, this, guard(&TForm1::Button_displayClick));
 
     // A radio button's handler runs when it becomes checked, by a click, the
     // keyboard or code; clicking the one already checked runs nothing.
@@ -489,6 +506,7 @@ void TForm1::myImage_wrClick()
 {
     GroupBox_scr->setVisible(false);
     myImage_sel_scr->setVisible(false);
+    Button_display->setVisible(true);
     GroupBox_wall->setVisible(true);
     myImage_sel_wall->setVisible(true);
     FileListBox1->setVisible(true);
@@ -499,6 +517,7 @@ void TForm1::myImage_srClick()
 {
     GroupBox_scr->setVisible(true);
     myImage_sel_scr->setVisible(true);
+    Button_display->setVisible(false);
     GroupBox_wall->setVisible(false);
     myImage_sel_wall->setVisible(false);
     FileListBox1->setVisible(false);
@@ -596,6 +615,18 @@ void TForm1::applyLoadedProject(const plimbury::LoadedProject& project)
     applyInterval({RadioButton1, RadioButton2, RadioButton3}, {Edit1, Edit2, Edit3}, project.wallpaperInterval);
     applyInterval({RadioButton4, RadioButton5, RadioButton6}, {Edit4, Edit5, Edit6}, project.screensaverInterval);
     m_runner->setDisplay(project.display);
+    Button_display->setText(displayButtonCaption(project.display));
+}
+
+void TForm1::Button_displayClick()
+{
+    DisplayDialog dialog(this, m_runner->display());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // Like the interval boxes: the working settings, in use at once and
+    // stored by Save and Save and Run.
+    m_runner->setDisplay(dialog.settings());
+    Button_display->setText(displayButtonCaption(dialog.settings()));
 }
 
 void TForm1::defaultIntervalRows()

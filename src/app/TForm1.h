@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPushButton;
 class QRadioButton;
 class SortedListBox;
 class TmyImage;
@@ -101,6 +102,8 @@ public:
     void myImage_srClick();
     void myImage_sel_wallClick();
     void myImage_sel_scrClick();
+    // how pictures meet the screen (wallpaper page)
+    void Button_displayClick();
     // interval rows
     void RadioButton1Click(); void RadioButton2Click(); void RadioButton3Click();
     void RadioButton4Click(); void RadioButton5Click(); void RadioButton6Click();
@@ -179,6 +182,7 @@ private:
     QLineEdit* Edit4 = nullptr; QLineEdit* Edit5 = nullptr; QLineEdit* Edit6 = nullptr;
     QLabel* Label1 = nullptr; QLabel* Label2 = nullptr; QLabel* Label3 = nullptr;
     QLabel* Label4 = nullptr; QLabel* Label5 = nullptr; QLabel* Label6 = nullptr;
+    QPushButton* Button_display = nullptr;   // "Fit: stretch...", the display settings
     dialogs::FileDialogSettings OpenDialog1;
     dialogs::FileDialogSettings SaveDialog1;
     QMenu* PopupMenu1 = nullptr;
