@@ -47,6 +47,17 @@ public:
     // How the next pictures meet the monitors; false when this desktop cannot
     // show `layout` (it then goes on stretching them).
     virtual bool setLayout(const PictureLayout& layout) { return layout == PictureLayout{}; }
+    // The monitors that can each show a picture of their own; 1 where this
+    // desktop shows one picture on all of them.
+    virtual int monitorCount() { return 1; }
+    // A picture of its own on each of those monitors, in their order (left
+    // to right, then top to bottom; the list repeats when it is shorter).
+    // Where the desktop cannot, it shows the first everywhere and returns false.
+    virtual bool showWallpapers(const std::vector<std::string>& paths)
+    {
+        showWallpaper(paths.front());
+        return paths.size() <= 1;
+    }
 };
 
 struct BackendEntry {

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace plimbury {
 
@@ -51,6 +52,16 @@ public:
     // after the change was made. On Windows the style values the apply step
     // stores decide, and this does nothing.
     virtual void setLayout(const PictureLayout& layout) { static_cast<void>(layout); }
+
+    // The monitors that can each show a picture of their own, left to right
+    // then top to bottom; 1 where the desktop shows one picture on all of
+    // them, or cannot be asked. Does not throw.
+    virtual int monitorCount() { return 1; }
+    // A picture of its own on each of those monitors (the list repeats when
+    // it is shorter); the first is recorded as "Wallpaper". Where the desktop
+    // cannot, every monitor shows the first and the change says so once, as
+    // an Error after the change. Throws as setDesktopWallpaper() does.
+    virtual void setDesktopWallpapers(const std::vector<std::string>& paths) { setDesktopWallpaper(paths.front()); }
 };
 
 // The store must outlive the returned object. Does not throw.

@@ -9,7 +9,10 @@
 #include "platform/Store.h"
 
 #include <exception>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace plimbury {
 
@@ -39,6 +42,37 @@ void writeDesktopStyle(Store& store, FitMode fit)
     key->write("WallPaperStyle", style);
 }
 
+// The file the desktop is handed for `entry`: a bitmap entry itself, any
+// other picture converted to `bitmapPath`.
+std::string desktopPicture(const std::string& entry, Wallpaper& wallpaper, const std::string& bitmapPath)
+{
+    // The content decides, not the name: a desktop handed a format it cannot
+    // show may drop it without a word, and the show would seem to go on.
+    const PictureFormat format = pictureFormatOf(entry);
+    if (format == PictureFormat::Bmp)
+        return entry;
+    if (!canDecode(format))
+        throw Error(notAPictureText(entry));
+    // A display of 256 colours or fewer gets the picture with a palette.
+    const bool fewColours = wallpaper.colourDepth() <= 8;
+    convertPictureToBmp(entry, bitmapPath, fewColours ? BmpColours::Palette : BmpColours::TrueColour);
+    return bitmapPath;
+}
+
+// The style values, then the hand-over, then the style's failure.
+void handOver(Store& store, FitMode fit, const std::function<void()>& show)
+{
+    std::exception_ptr styleFailure;
+    try {
+        writeDesktopStyle(store, fit);
+    } catch (const Error&) {
+        styleFailure = std::current_exception();
+    }
+    show();
+    if (styleFailure)
+        std::rethrow_exception(styleFailure);
+}
+
 } // namespace
 
 std::string wallpaperBitmapPath(const std::string& dataFolder)
@@ -49,27 +83,22 @@ std::string wallpaperBitmapPath(const std::string& dataFolder)
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
                     const std::string& bitmapPath, FitMode fit)
 {
-    // The content decides, not the name: a desktop handed a format it cannot
-    // show may drop it without a word, and the show would seem to go on.
-    const PictureFormat format = pictureFormatOf(entry);
-    const bool convert = format != PictureFormat::Bmp;
-    if (convert) {
-        if (!canDecode(format))
-            throw Error(notAPictureText(entry));
-        // A display of 256 colours or fewer gets the picture with a palette.
-        const bool fewColours = wallpaper.colourDepth() <= 8;
-        convertPictureToBmp(entry, bitmapPath, fewColours ? BmpColours::Palette : BmpColours::TrueColour);
-    }
+    const std::string picture = desktopPicture(entry, wallpaper, bitmapPath);
+    handOver(store, fit, [&] { wallpaper.setDesktopWallpaper(picture); });
+}
 
-    std::exception_ptr styleFailure;
-    try {
-        writeDesktopStyle(store, fit);
-    } catch (const Error&) {
-        styleFailure = std::current_exception();
-    }
-    wallpaper.setDesktopWallpaper(convert ? bitmapPath : entry);
-    if (styleFailure)
-        std::rethrow_exception(styleFailure);
+std::string monitorBitmapPath(const std::string& dataFolder, std::size_t monitor)
+{
+    return pathText(fsPath(dataFolder) / ("lumavue-monitor" + std::to_string(monitor + 1) + ".bmp"));
+}
+
+void applyWallpapers(const std::vector<std::string>& entries, Store& store, Wallpaper& wallpaper,
+                     const std::string& dataFolder, FitMode fit)
+{
+    std::vector<std::string> pictures;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        pictures.push_back(desktopPicture(entries[i], wallpaper, monitorBitmapPath(dataFolder, i)));
+    handOver(store, fit, [&] { wallpaper.setDesktopWallpapers(pictures); });
 }
 
 void applyScreensaver(const std::string& entry, Store& store, ScreenSaverSelector* selector)

@@ -5,7 +5,9 @@
 
 #include "imaging/Placement.h"
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 namespace plimbury {
 
@@ -33,6 +35,17 @@ std::string wallpaperBitmapPath(const std::string& dataFolder);
 // itself.
 void applyWallpaper(const std::string& entry, Store& store, Wallpaper& wallpaper,
                     const std::string& bitmapPath, FitMode fit = FitMode::Stretch);
+
+// <dataFolder>/lumavue-monitor<n>.bmp: the converted picture of the n-th
+// monitor (counted from 0 here, named from 1) when each shows its own.
+std::string monitorBitmapPath(const std::string& dataFolder, std::size_t monitor);
+
+// A picture of its own on each monitor: every entry made a file the desktop
+// takes as applyWallpaper() does (the i-th converted to monitorBitmapPath(i)),
+// stopping at the first that fails; then the style values and the hand-over
+// of them all.
+void applyWallpapers(const std::vector<std::string>& entries, Store& store, Wallpaper& wallpaper,
+                     const std::string& dataFolder, FitMode fit = FitMode::Stretch);
 
 // SCRNSAVE.EXE = the entry, unchanged, in the desktop key. Errors: "Failed to
 // create key Desktop", "Failed to set data for 'SCRNSAVE.EXE'". Then, with a

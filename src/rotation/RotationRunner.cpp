@@ -5,6 +5,7 @@
 #include "rotation/ApplySteps.h"
 #include "rotation/Control.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <utility>
@@ -75,8 +76,17 @@ TickResult RotationRunner::runChannel(Channel channel, const std::string& projec
         const ApplyStep apply = [&](const std::string& entry) {
             applyWallpaper(entry, *m_services.store, *m_services.wallpaper, bitmap, m_display.fit);
         };
-        result = m_engine.wallpaper.tick(m_engine.files, projectPath,
-                                         {settings.lines, settings.interval, apply, dueNow}, firstTick, now);
+        const ApplyManyStep applyMany = [&](const std::vector<std::string>& entries) {
+            applyWallpapers(entries, *m_services.store, *m_services.wallpaper, m_services.dataFolder, m_display.fit);
+        };
+        ChannelInput input{settings.lines, settings.interval, apply, dueNow};
+        // Counted only when a change is due: the x11 desktop counts its
+        // monitors through a connection of its own.
+        if (m_display.monitors == MonitorMode::Each) {
+            input.applyMany = &applyMany;
+            input.count = [this] { return static_cast<std::size_t>(std::max(1, m_services.wallpaper->monitorCount())); };
+        }
+        result = m_engine.wallpaper.tick(m_engine.files, projectPath, input, firstTick, now);
     } else {
         const ApplyStep apply = [&](const std::string& entry) {
             applyScreensaver(entry, *m_services.store, m_services.screenSaver);

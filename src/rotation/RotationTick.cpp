@@ -72,9 +72,25 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
     if (index < 0 || static_cast<std::size_t>(index) >= lines.size())
         index = 0;
     const std::string& entry = lines[static_cast<std::size_t>(index)];
-    const std::int32_t next = static_cast<std::size_t>(index) + 1 == lines.size() ? 0 : index + 1;
+    std::int32_t next = static_cast<std::size_t>(index) + 1 == lines.size() ? 0 : index + 1;
 
-    if (entry.empty()) {
+    // A picture for each monitor: the entries from the index on, as many as
+    // there are monitors, the list repeating when it is shorter; empty
+    // entries are passed over. The index moves on by the number of monitors.
+    std::vector<std::string> group;
+    const std::size_t take = input.applyMany && input.count ? input.count() : 1;
+    if (take > 1) {
+        if (allEmpty(lines))
+            return;
+        for (std::size_t step = 0; group.size() < take; ++step) {
+            const std::string& line = lines[(static_cast<std::size_t>(index) + step) % lines.size()];
+            if (!line.empty())
+                group.push_back(line);
+        }
+        next = static_cast<std::int32_t>((static_cast<std::size_t>(index) + take) % lines.size());
+    }
+
+    if (group.empty() && entry.empty()) {
         // A list of nothing but empty lines has nothing to apply, like an
         // empty one; writing the index every turn would only wear the file.
         if (!allEmpty(lines))
@@ -86,12 +102,19 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
     // would hold back every entry after it for as long as it fails.
     std::exception_ptr failed;
     try {
-        input.apply(entry);
+        if (group.empty())
+            input.apply(entry);
+        else
+            (*input.applyMany)(group);
     } catch (...) {
         failed = std::current_exception();
     }
-    if (!failed)
-        applied.done.push_back(entry);
+    if (!failed) {
+        if (group.empty())
+            applied.done.push_back(entry);
+        else
+            applied.done.insert(applied.done.end(), group.begin(), group.end());
+    }
 
     file.write(keys.index, std::to_string(next));
     const std::string due = nextDue(unit, count, now);
@@ -105,7 +128,7 @@ void unitStep(ScheduleAccess& file, const ChannelKeys& keys, const ChannelInput&
             file.write(keys.dueDay, due);
     }
     if (failed) {
-        applied.failed = entry;
+        applied.failed = group.empty() ? entry : group.front();
         std::rethrow_exception(failed);
     }
 }

@@ -61,6 +61,8 @@ std::vector<std::string> keptScheduleKeys();
 
 // Makes one entry current on the desktop; throws Error with the user's text.
 using ApplyStep = std::function<void(const std::string& entry)>;
+// Makes several entries current at once, one per monitor.
+using ApplyManyStep = std::function<void(const std::vector<std::string>& entries)>;
 
 struct ChannelInput {
     const std::vector<std::string>& lines;
@@ -69,6 +71,11 @@ struct ChannelInput {
     // Changes now, as if the interval had elapsed (the user asked for the
     // next entry): the same apply step, index and next due value.
     bool dueNow = false;
+    // With `applyMany`, each change applies as many entries at once as
+    // `count` says when the change is due (one per monitor), and the index
+    // moves on by as many; a count of one applies one entry as `apply`.
+    const ApplyManyStep* applyMany = nullptr;
+    std::function<std::size_t()> count = {};
 };
 
 // The entries one tick handed to the apply step.

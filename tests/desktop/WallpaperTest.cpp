@@ -212,6 +212,22 @@ TEST(Wallpaper, ALayoutTheDesktopCannotShowIsSaidOncePerLayout)
     EXPECT_EQ(shown.size(), std::size(steps)) << "every change is shown, stretched";
 }
 
+// A desktop of one picture shows the first of several on every monitor, and
+// says so at the first such change only.
+TEST(Wallpaper, APictureForEachMonitorWhereTheDesktopHasOneIsSaidOnce)
+{
+    TempDir dir;
+    auto store = makeFileStore(dir.file("store"));
+    std::vector<std::string> shown;
+    auto wallpaper = desktop::makeWallpaperWith(*store, std::make_unique<SpyBackend>(shown, nullptr));
+    EXPECT_EQ(wallpaper->monitorCount(), 1);
+    const std::string first = errorOf([&] { wallpaper->setDesktopWallpapers({"/p/a.bmp", "/p/b.bmp"}); });
+    EXPECT_NE(first.find("each monitor"), std::string::npos) << first;
+    EXPECT_EQ(errorOf([&] { wallpaper->setDesktopWallpapers({"/p/c.bmp", "/p/d.bmp"}); }), kNoError);
+    EXPECT_EQ(shown, (std::vector<std::string>{"/p/a.bmp", "/p/c.bmp"}));
+    EXPECT_EQ(storedWallpaper(*store), "/p/c.bmp");
+}
+
 TEST(DesktopBackends, TableNamesAreDistinctAndEachMakesABackend)
 {
     std::vector<std::string> names;

@@ -7,7 +7,8 @@
 # a due time and a restart, --resume, then monitors declared and removed with
 # xrandr while the program runs: each monitor gets the whole picture again,
 # and nothing moves the show on but the rotation. Last, each fit mode of the
-# project's display settings, read at points that tell it from the others.
+# project's display settings, read at points that tell it from the others,
+# and two monitors with a picture of their own.
 # Exit 77 (skipped) when Xvfb, xrandr, xwd or ImageMagick is not installed.
 set -euo pipefail
 program=$(realpath "$1")
@@ -177,5 +178,23 @@ for mode in "fit square #0000ff|blue green blue|200,240 640,240 1080,240" \
   expect_screen "$expected" "fit=$fit" "$points"
   stop
 done
-grep -qi "error" "$work/program.log" && fail "the program reported an error"
 echo "ok: every fit mode"
+
+# --- a picture of its own on each monitor -----------------------------------------------------
+xrandr --setmonitor left 640/170x480/130+0+0 none
+xrandr --setmonitor right 640/170x480/130+640+0 none
+printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" "setup_sw_minute=0" \
+  "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
+  "[countitem]" "swcount=3" "sscount=0" "[switem]" "sw0=$work/pictures/green-yellow.bmp" \
+  "sw1=$work/pictures/red-blue.bmp" "sw2=$work/pictures/square.bmp" "[display]" "monitors=each" >"$project"
+start
+expect_screen "green yellow red blue" "monitors=each: the first two entries side by side"
+[ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
+run --next >/dev/null || fail "--next with monitors=each failed"
+expect_screen "green green green yellow" "monitors=each: the third and, wrapping, the first"
+[ "$(show_number)" = 1 ] || fail "monitors=each: --next left sw_no at $(show_number), not 1"
+stop
+xrandr --delmonitor left
+xrandr --delmonitor right
+grep -qi "error" "$work/program.log" && fail "the program reported an error"
+echo "ok: a picture of its own on each monitor"

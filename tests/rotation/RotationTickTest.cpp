@@ -485,3 +485,55 @@ TEST(ProjectFileCache, ParsesOnlyWhenTheFileChanged)
 
 } // namespace
 } // namespace plimbury
+
+namespace plimbury {
+namespace {
+
+// A picture for each monitor: as many entries as monitors from the index on,
+// the list repeating when shorter, empty entries passed over; the index moves
+// on by the number of monitors.
+TEST(Tick, EachMonitorTakesTheNextEntries)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> lines;
+        const char* index;
+        std::size_t monitors;
+        std::vector<std::string> shown;
+        const char* next;
+    };
+    const Case cases[] = {
+        {"two of four", {"a", "b", "c", "d"}, "0", 2, {"a", "b"}, "2"},
+        {"wrapping at the end", {"a", "b", "c"}, "2", 2, {"c", "a"}, "1"},
+        {"a list shorter than the monitors repeats", {"a", "b"}, "1", 3, {"b", "a", "b"}, "0"},
+        {"empty entries passed over", {"a", "", "c"}, "0", 2, {"a", "c"}, "2"},
+        {"one monitor: one entry", {"a", "b"}, "1", 1, {"b"}, "0"},
+    };
+    for (const Case& c : cases) {
+        test::TempDir dir;
+        const std::string path = dir.file("show.lmv");
+        test::writeFile(path, std::string("[counttime]\r\nsw_no=") + c.index +
+                                  "\r\nsetup_swminute=0\r\nsetup_sw_minute=0\r\n");
+        std::vector<std::string> one;
+        std::vector<std::vector<std::string>> many;
+        const ApplyStep apply = [&](const std::string& entry) { one.push_back(entry); };
+        const ApplyManyStep applyMany = [&](const std::vector<std::string>& entries) { many.push_back(entries); };
+        IntervalGroup group;
+        group.enabled = {true, false, false};
+        group.texts = {"5", "0", "0"};
+        ChannelInput input{c.lines, group, apply, true};
+        input.applyMany = &applyMany;
+        input.count = [&] { return c.monitors; };
+        ProjectFileCache files(keptScheduleKeys());
+        RotationChannel channel(wallpaperChannelKeys());
+        bool firstTick = false;
+        const TickResult result = channel.tick(files, path, input, firstTick, LocalTime{2024, 3, 14, 10, 20, 0});
+        EXPECT_EQ(result.failure, std::nullopt) << c.what;
+        const std::vector<std::string> shown = many.empty() ? one : many.front();
+        EXPECT_EQ(shown, c.shown) << c.what;
+        EXPECT_EQ(ProfileFile(path).read("counttime", "sw_no"), c.next) << c.what;
+    }
+}
+
+} // namespace
+} // namespace plimbury

@@ -10,8 +10,10 @@
 #include "platform/Store.h"
 #include "platform/System.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace plimbury {
 
@@ -49,6 +51,22 @@ public:
 
     void setDesktopWallpaper(const std::string& path) override
     {
+        setDesktopWallpapers({path});
+    }
+
+    int monitorCount() override
+    {
+        try {
+            return std::max(1, backend().monitorCount());
+        } catch (const Error&) {
+            // The change itself reports what is wrong with the desktop.
+            return 1;
+        }
+    }
+
+    void setDesktopWallpapers(const std::vector<std::string>& paths) override
+    {
+        const std::string& path = paths.front();
         desktop::DesktopBackend& shower = backend();
         const bool layoutShown = shower.setLayout(m_layout);
 
@@ -64,9 +82,19 @@ public:
         } else {
             notStored = Error("Failed to create key Desktop");
         }
-        shower.showWallpaper(path);
+        bool eachShown = true;
+        if (paths.size() > 1)
+            eachShown = shower.showWallpapers(paths);
+        else
+            shower.showWallpaper(path);
+        m_shown = paths;
         if (notStored)
             throw *notStored;
+        if (!eachShown && !m_eachRefused) {
+            m_eachRefused = true;
+            throw Error(std::string("Every monitor shows the same picture: this desktop (") + m_shownBy +
+                        ") cannot show a picture of its own on each monitor yet; the plain X11 desktop can");
+        }
         if (!layoutShown && m_layoutRefused != m_layout) {
             m_layoutRefused = m_layout;
             throw Error(std::string("The wallpaper is shown stretched: this desktop (") + m_shownBy +
@@ -107,11 +135,15 @@ public:
             return;
         const std::unique_ptr<StoreKey> key = m_store.openKey(Root::CurrentUser, kDesktopKey);
         const std::string path = key ? key->read(kWallpaperValue) : std::string();
-        if (!path.empty()) {
-            desktop::DesktopBackend& shower = backend();
-            shower.setLayout(m_layout);
+        if (path.empty())
+            return;
+        desktop::DesktopBackend& shower = backend();
+        shower.setLayout(m_layout);
+        // The pictures of the last change, while the recorded one is still theirs.
+        if (m_shown.size() > 1 && m_shown.front() == path)
+            shower.showWallpapers(m_shown);
+        else
             shower.showWallpaper(path);
-        }
     }
 
 private:
@@ -142,6 +174,8 @@ private:
     // The layout last said to be beyond this desktop: said once, and again
     // only for another one.
     std::optional<PictureLayout> m_layoutRefused;
+    std::vector<std::string> m_shown;   // the pictures of the last change, one per monitor
+    bool m_eachRefused = false;
 };
 
 } // namespace

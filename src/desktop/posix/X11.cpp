@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -149,6 +150,28 @@ struct Monitor {
     int x = 0, y = 0, width = 0, height = 0;
     int left = 0, top = 0, right = 0, bottom = 0;
 };
+
+bool contains(const Monitor& outer, const Monitor& inner)
+{
+    return &outer != &inner && inner.x >= outer.x && inner.y >= outer.y &&
+           inner.x + inner.width <= outer.x + outer.width && inner.y + inner.height <= outer.y + outer.height;
+}
+
+// The monitors a picture of its own goes to, left to right, then top to
+// bottom: those that hold no other (an output split into declared monitors
+// is their container, not one more monitor).
+std::vector<const Monitor*> ownPictureMonitors(const std::vector<Monitor>& monitors)
+{
+    std::vector<const Monitor*> leaves;
+    for (const Monitor& m : monitors) {
+        if (std::none_of(monitors.begin(), monitors.end(), [&](const Monitor& other) { return contains(m, other); }))
+            leaves.push_back(&m);
+    }
+    std::stable_sort(leaves.begin(), leaves.end(), [](const Monitor* a, const Monitor* b) {
+        return a->x != b->x ? a->x < b->x : a->y < b->y;
+    });
+    return leaves;
+}
 
 // The minor version of RandR 1.x the server and this program both speak;
 // -1 without RandR.
@@ -277,6 +300,45 @@ public:
 
     void showWallpaper(const std::string& path) override
     {
+        paint({path});
+    }
+
+    int monitorCount() override
+    {
+        int screenNumber = 0;
+        Connection connection(xcb_connect(nullptr, &screenNumber));
+        const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
+        if (!screen)
+            throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
+        return static_cast<int>(ownPictureMonitors(monitorsOf(connection.get(), screen)).size());
+    }
+
+    bool showWallpapers(const std::vector<std::string>& paths) override
+    {
+        paint(paths);
+        return true;
+    }
+
+    std::unique_ptr<MonitorWatch> watchMonitors() override
+    {
+        return RandrWatch::open();
+    }
+
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return true;
+    }
+
+private:
+    PictureReader m_reader;
+    PictureLayout m_layout;
+
+    // One picture: every monitor shows it. Several: the monitors of
+    // ownPictureMonitors() show them in turn (the list repeats when it is
+    // shorter), and a monitor that holds others shows the first under them.
+    void paint(const std::vector<std::string>& paths)
+    {
         int screenNumber = 0;
         Connection connection(xcb_connect(nullptr, &screenNumber));
         const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
@@ -295,12 +357,25 @@ public:
             largestWidth = std::max(largestWidth, m.width);
             largestHeight = std::max(largestHeight, m.height);
         }
-        // A picture shown at its own size is read at its own size.
+        // A picture shown at its own size is read at its own size; each
+        // file is read once, however many monitors show it.
         const bool ownSize = m_layout.fit == FitMode::Center || m_layout.fit == FitMode::Tile;
-        const Picture picture = ownSize ? m_reader(path, 0, 0) : m_reader(path, largestWidth, largestHeight);
-        if (picture.width <= 0 || picture.height <= 0 ||
-            picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
-            throw Error("Bitmap image is not valid");
+        std::map<std::string, Picture> pictures;
+        for (const std::string& path : paths) {
+            if (pictures.count(path))
+                continue;
+            Picture picture = ownSize ? m_reader(path, 0, 0) : m_reader(path, largestWidth, largestHeight);
+            if (picture.width <= 0 || picture.height <= 0 ||
+                picture.rgb.size() != static_cast<std::size_t>(picture.width) * picture.height * 3)
+                throw Error("Bitmap image is not valid");
+            pictures.emplace(path, std::move(picture));
+        }
+        const std::vector<const Monitor*> own = ownPictureMonitors(monitors);
+        const auto pictureOf = [&](const Monitor& monitor) -> const Picture& {
+            const auto at = std::find(own.begin(), own.end(), &monitor);
+            const std::size_t i = paths.size() > 1 && at != own.end() ? static_cast<std::size_t>(at - own.begin()) : 0;
+            return pictures.at(paths[i % paths.size()]);
+        };
 
         const xcb_pixmap_t pixmap = xcb_generate_id(c);
         checkRequest(c,
@@ -315,7 +390,7 @@ public:
         const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
         checkRequest(c, xcb_poly_fill_rectangle_checked(c, pixmap, gc, 1, &all), "clearing the wallpaper's pixmap");
         for (const Monitor& monitor : monitors)
-            putPicture(c, pixmap, gc, format, screen->root_depth, PlacedPicture(picture, m_layout.fit,
+            putPicture(c, pixmap, gc, format, screen->root_depth, PlacedPicture(pictureOf(monitor), m_layout.fit,
                        m_layout.background, monitor.width, monitor.height), monitor);
         xcb_free_gc(c, gc);
 
@@ -336,21 +411,6 @@ public:
         checkRequest(c, xcb_set_close_down_mode_checked(c, XCB_CLOSE_DOWN_RETAIN_PERMANENT),
                      "keeping the wallpaper");
     }
-
-    std::unique_ptr<MonitorWatch> watchMonitors() override
-    {
-        return RandrWatch::open();
-    }
-
-    bool setLayout(const PictureLayout& layout) override
-    {
-        m_layout = layout;
-        return true;
-    }
-
-private:
-    PictureReader m_reader;
-    PictureLayout m_layout;
 
     static void putPicture(xcb_connection_t* c, xcb_pixmap_t pixmap, xcb_gcontext_t gc, const PixelFormat& format,
                            std::uint8_t depth, const PlacedPicture& picture, const Monitor& monitor)
