@@ -33,6 +33,15 @@ DisplayDialog::DisplayDialog(QWidget* parent, const plimbury::DisplaySettings& s
     setWindowTitle(QStringLiteral("Pictures on the screen"));
     widgets::useLayoutFont(this);
 
+    m_monitors = new QComboBox(this);
+    m_monitors->setObjectName(QStringLiteral("ComboBox_monitors"));
+    m_monitors->addItem(QStringLiteral("the same picture on every monitor"));
+    m_monitors->addItem(QStringLiteral("a picture of its own on each monitor"));
+    m_monitors->setCurrentIndex(settings.monitors == plimbury::MonitorMode::Each ? 1 : 0);
+    connect(m_monitors, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_settings.monitors = index == 1 ? plimbury::MonitorMode::Each : plimbury::MonitorMode::Same;
+    });
+
     m_fit = new QComboBox(this);
     m_fit->setObjectName(QStringLiteral("ComboBox_fit"));
     for (const FitChoice& choice : kFitChoices) {
@@ -55,10 +64,11 @@ DisplayDialog::DisplayDialog(QWidget* parent, const plimbury::DisplaySettings& s
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* form = new QFormLayout(this);
+    form->addRow(QStringLiteral("&Monitors"), m_monitors);
     form->addRow(QStringLiteral("&Fit"), m_fit);
     form->addRow(QStringLiteral("&Around it"), m_colour);
     form->addRow(buttons);
-    m_fit->setFocus();
+    m_monitors->setFocus();
 }
 
 void DisplayDialog::showColour()

@@ -1,7 +1,7 @@
 #pragma once
 // The small dialog of the wallpaper page that sets how pictures meet the
-// screen: the fit and the colour around the picture. What else the project's
-// display settings hold is kept as it was.
+// screen: one picture on every monitor or one each, the fit and the colour
+// around the picture.
 
 #include "project/ProjectFormat.h"
 
@@ -23,6 +23,7 @@ private:
     void chooseColour();
 
     plimbury::DisplaySettings m_settings;
+    QComboBox* m_monitors = nullptr;
     QComboBox* m_fit = nullptr;
     QPushButton* m_colour = nullptr;
 };

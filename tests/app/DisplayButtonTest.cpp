@@ -59,9 +59,16 @@ TEST(DisplayButton, OnTheWallpaperPageChangesTheWorkingSettingsThatSaveKeeps)
         EXPECT_EQ(button->text(), QString::fromLatin1(step.caption));
     }
 
+    whenTheDialogOpens([](DisplayDialog& dialog) {
+        control<QComboBox>(dialog, "ComboBox_monitors")->setCurrentIndex(1);
+        dialog.accept();
+    });
+    button->click();
     dialogs::setNextFileName(QString::fromStdString(app.dir.file("show.lmv")));
     form.myImage_sClick();
-    EXPECT_EQ(loadProject(app.dir.file("show.lmv")).display.fit, FitMode::Fit);
+    const DisplaySettings saved = loadProject(app.dir.file("show.lmv")).display;
+    EXPECT_EQ(saved.fit, FitMode::Fit);
+    EXPECT_EQ(saved.monitors, MonitorMode::Each);
 
     LoadedProject opened;
     opened.display.fit = FitMode::Tile;
