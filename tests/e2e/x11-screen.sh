@@ -98,15 +98,23 @@ expect_screen() {
 }
 show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
 
-# A project of the two pictures, four hours apart, due at once.
+# A project of the pictures given, four hours apart, due at once from
+# sw_no=<n>, with the [display] lines in `display`.
 project=$work/show.lmv
+display=()
 write_project() {
-  printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=$1" "setup_swminute=0" "setup_sw_minute=0" \
-    "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
-    "[countitem]" "swcount=2" "sscount=0" "[switem]" "sw0=$work/pictures/green-yellow.bmp" \
-    "sw1=$work/pictures/red-blue.bmp" >"$project"
+  local sw_no=$1 i=0 picture
+  shift
+  local lines=("[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=$sw_no" "setup_swminute=0" "setup_sw_minute=0"
+               "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4"
+               "ss_no=0" "[countitem]" "swcount=$#" "sscount=0" "[switem]")
+  for picture in "$@"; do
+    lines+=("sw$i=$work/pictures/$picture.bmp")
+    i=$((i + 1))
+  done
+  printf '%s\r\n' "${lines[@]}" "${display[@]}" >"$project"
 }
-write_project 0
+write_project 0 green-yellow red-blue
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
 
 # --- the rotation and the commands ---------------------------------------------------------
@@ -121,7 +129,7 @@ expect_screen "red red blue blue" "--next"
 [ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
 stop
 # Due again, and started anew: the pause holds.
-write_project 0
+write_project 0 green-yellow red-blue
 start
 # Up once it answers a command (the screen-saver list is empty, so this one
 # changes nothing); its project is resumed a second later.
@@ -154,12 +162,6 @@ echo "ok: the wallpaper follows the monitors"
 
 # --- fit modes -----------------------------------------------------------------------------
 stop
-# A project of one picture, due at once, shown as `fit` says over `background`.
-fit_project() {
-  printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" "setup_sw_minute=0" \
-    "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
-    "[countitem]" "swcount=1" "sscount=0" "[switem]" "sw0=$1" "[display]" "fit=$2" "background=$3" >"$project"
-}
 # Square and green: under fit, blue bands at the sides.
 convert -size 4x4 xc:'#00ff00' -type TrueColor BMP3:"$work/pictures/square.bmp"
 # Tall, a red stripe across the middle: fill shows only the stripe.
@@ -173,7 +175,8 @@ for mode in "fit square #0000ff|blue green blue|200,240 640,240 1080,240" \
             "tile small #ff0000|green blue green blue|25,20 75,20 1225,420 1275,420"; do
   IFS='|' read -r setting expected points <<<"$mode"
   read -r fit picture colour <<<"$setting"
-  fit_project "$work/pictures/$picture.bmp" "$fit" "$colour"
+  display=("[display]" "fit=$fit" "background=$colour")
+  write_project 0 "$picture"
   start
   expect_screen "$expected" "fit=$fit" "$points"
   stop
@@ -183,10 +186,8 @@ echo "ok: every fit mode"
 # --- a picture of its own on each monitor -----------------------------------------------------
 xrandr --setmonitor left 640/170x480/130+0+0 none
 xrandr --setmonitor right 640/170x480/130+640+0 none
-printf '%s\r\n' "[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" "setup_sw_minute=0" \
-  "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4" "ss_no=0" \
-  "[countitem]" "swcount=3" "sscount=0" "[switem]" "sw0=$work/pictures/green-yellow.bmp" \
-  "sw1=$work/pictures/red-blue.bmp" "sw2=$work/pictures/square.bmp" "[display]" "monitors=each" >"$project"
+display=("[display]" "monitors=each")
+write_project 0 green-yellow red-blue square
 start
 expect_screen "green yellow red blue" "monitors=each: the first two entries side by side"
 [ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
