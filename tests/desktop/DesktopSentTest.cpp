@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -239,6 +240,60 @@ TEST(DesktopSent, SwayPathArgumentsSurviveTheParserAndTheShellExpansion)
         EXPECT_EQ(asSwaySeesIt(swayPathArgument(c.path)), c.path);
     }
     EXPECT_THROW(swayPathArgument("/p/new\nline.bmp"), Error);
+}
+
+// ---- Fit modes ------------------------------------------------------------------
+
+// Each desktop's own words for the fit, and the colour where it takes one.
+TEST(DesktopSent, EachDesktopGetsTheFitInItsOwnWords)
+{
+    Scene scene;
+    const std::string gnome = "org.gnome.desktop.background";
+    struct Case {
+        PictureLayout layout;
+        std::vector<std::string> sway;           // the mode and the colour swaymsg gets
+        std::optional<std::string> lxqt;         // pcmanfm-qt's mode; nullopt: it cannot
+        std::vector<std::string> gsettings;      // what GNOME is sent before the picture
+    };
+    const Colour blue{0, 0, 255};
+    for (const Case& c : std::vector<Case>{
+             {{FitMode::Stretch, {}}, {"stretch"}, "stretch", {gnome + " picture-options = stretched"}},
+             {{FitMode::Fill, {}}, {"fill"}, "zoom",
+              {gnome + " picture-options = zoom", gnome + " primary-color = #000000"}},
+             {{FitMode::Fit, blue}, {"fit", "#0000ff"}, std::nullopt,
+              {gnome + " picture-options = scaled", gnome + " primary-color = #0000ff"}},
+             {{FitMode::Center, {}}, {"center"}, "center",
+              {gnome + " picture-options = centered", gnome + " primary-color = #000000"}},
+             {{FitMode::Tile, {}}, {"tile"}, "tile",
+              {gnome + " picture-options = wallpaper", gnome + " primary-color = #000000"}},
+         }) {
+        SCOPED_TRACE(fitWord(c.layout.fit));
+        std::vector<std::vector<std::string>> sent;
+        const CommandRunner runner = [&](const std::vector<std::string>& argv) {
+            sent.push_back(argv);
+            return CommandResult{0, 0, ""};
+        };
+        auto sway = makeSwayBackend(runner);
+        EXPECT_TRUE(sway->setLayout(c.layout));
+        sway->showWallpaper(scene.picture);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(std::vector<std::string>(sent[0].begin() + 5, sent[0].end()), c.sway);
+
+        auto lxqt = makeLxqtBackend(runner);
+        EXPECT_EQ(lxqt->setLayout(c.layout), c.lxqt.has_value());
+        lxqt->showWallpaper(scene.picture);
+        EXPECT_EQ(sent.back().back(), c.lxqt.value_or("stretch")) << "what it cannot show, it stretches";
+
+        std::vector<std::string> log;
+        auto settings = std::make_unique<FakeSettings>(
+            std::set<std::string>{gnome + " picture-options", gnome + " picture-uri", gnome + " primary-color"},
+            std::map<std::string, bool>{}, log);
+        auto gnomeBackend = makeGnomeBackend(std::move(settings));
+        EXPECT_TRUE(gnomeBackend->setLayout(c.layout));
+        gnomeBackend->showWallpaper(scene.picture);
+        EXPECT_EQ(std::vector<std::string>(log.begin(), log.begin() + static_cast<long>(c.gsettings.size())),
+                  c.gsettings);
+    }
 }
 
 } // namespace

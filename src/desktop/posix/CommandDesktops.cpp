@@ -5,6 +5,8 @@
 #include "platform/Error.h"
 #include "platform/Launcher.h"
 
+#include <optional>
+
 namespace plimbury::desktop {
 
 namespace {
@@ -41,7 +43,10 @@ void runChecked(const CommandRunner& runner, const std::vector<std::string>& arg
 // characters of the user's own file names out of sway's parser.
 class CommandBackend final : public DesktopBackend {
 public:
-    using CommandFor = std::vector<std::string> (*)(const std::string& shown);
+    // The command for the picture under its fresh name and the layout;
+    // nothing when the tool cannot show that layout.
+    using CommandFor = std::optional<std::vector<std::string>> (*)(const std::string& shown,
+                                                                   const PictureLayout& layout);
 
     CommandBackend(CommandRunner runner, CommandFor commandFor)
         : m_runner(std::move(runner))
@@ -50,22 +55,38 @@ public:
     }
     void showWallpaper(const std::string& path) override
     {
-        runChecked(m_runner, m_commandFor(freshWallpaperPath(path, wallpaperCacheFolder())));
+        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
+        runChecked(m_runner, m_commandFor(shown, m_layout).value_or(*m_commandFor(shown, PictureLayout{})));
+    }
+
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return m_commandFor("", layout).has_value();
     }
 
 private:
     CommandRunner m_runner;
     CommandFor m_commandFor;
+    PictureLayout m_layout;
 };
 
-std::vector<std::string> swayCommand(const std::string& shown)
+// sway's modes are the fit words, and its fallback colour fills the rest.
+std::optional<std::vector<std::string>> swayCommand(const std::string& shown, const PictureLayout& layout)
 {
-    return {"swaymsg", "output", "*", "bg", swayPathArgument(shown), "stretch"};
+    std::vector<std::string> argv{"swaymsg", "output", "*", "bg", swayPathArgument(shown), fitWord(layout.fit)};
+    if (layout.background != Colour{})
+        argv.push_back(colourText(layout.background));
+    return argv;
 }
 
-std::vector<std::string> lxqtCommand(const std::string& shown)
+// pcmanfm-qt calls fill "zoom", and takes no background colour here.
+std::optional<std::vector<std::string>> lxqtCommand(const std::string& shown, const PictureLayout& layout)
 {
-    return {"pcmanfm-qt", "--set-wallpaper", shown, "--wallpaper-mode", "stretch"};
+    if (layout.background != Colour{})
+        return std::nullopt;
+    const char* mode = layout.fit == FitMode::Fill ? "zoom" : fitWord(layout.fit);
+    return std::vector<std::string>{"pcmanfm-qt", "--set-wallpaper", shown, "--wallpaper-mode", mode};
 }
 
 CommandResult runForDesktop(const std::vector<std::string>& argv)

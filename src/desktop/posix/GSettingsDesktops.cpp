@@ -125,6 +125,19 @@ struct DesktopKeys {
     const char* slideshowKey;
 };
 
+// picture-options for each fit.
+const char* pictureOption(FitMode fit)
+{
+    switch (fit) {
+    case FitMode::Stretch: return "stretched";
+    case FitMode::Fill: return "zoom";
+    case FitMode::Fit: return "scaled";
+    case FitMode::Center: return "centered";
+    case FitMode::Tile: return "wallpaper";
+    }
+    return "stretched";
+}
+
 class GSettingsDesktop final : public DesktopBackend {
 public:
     GSettingsDesktop(std::unique_ptr<SettingsStore> settings, DesktopKeys keys)
@@ -137,7 +150,12 @@ public:
     {
         requireReadableFile(path);
         // The style first: setting the picture makes the desktop redraw.
-        m_settings->setString(m_keys.schema, m_keys.optionsKey, "stretched");
+        m_settings->setString(m_keys.schema, m_keys.optionsKey, pictureOption(m_layout.fit));
+        if (m_layout != PictureLayout{} || m_colourSet) {
+            // Left as the user had it until a project asks for a colour.
+            m_settings->setString(m_keys.schema, "primary-color", colourText(m_layout.background));
+            m_colourSet = true;
+        }
         if (m_keys.pathKey)
             m_settings->setString(m_keys.schema, m_keys.pathKey, path);
         const std::string uri = fileUri(path);
@@ -156,10 +174,18 @@ public:
         }
     }
 
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return true;
+    }
+
 private:
     std::unique_ptr<SettingsStore> m_settings;
     DesktopKeys m_keys;
     bool m_slideshowReported = false;
+    PictureLayout m_layout;
+    bool m_colourSet = false;
 };
 
 DesktopKeys gnomeKeys()

@@ -145,7 +145,13 @@ public:
             return Error(text);
         };
         Log log;
-        ChildProgram started(program, {"swaybg", "-m", "stretch", "-i", shown}, log.fd());
+        // swaybg's modes are the fit words; its colour fills what the picture leaves.
+        std::vector<std::string> argv{"swaybg", "-m", fitWord(m_layout.fit), "-i", shown};
+        if (m_layout.background != Colour{}) {
+            argv.push_back("-c");
+            argv.push_back(colourText(m_layout.background));
+        }
+        ChildProgram started(program, argv, log.fd());
         if (!started.running())
             throw refused("Cannot start swaybg. " + systemErrorText(started.startError()));
 
@@ -184,7 +190,14 @@ public:
         m_drawing = std::move(started);
     }
 
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return true;
+    }
+
 private:
+    PictureLayout m_layout;
     ChildProgram m_drawing;
 };
 

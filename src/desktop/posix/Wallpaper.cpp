@@ -99,7 +99,7 @@ public:
             m_layoutRefused = m_layout;
             throw Error(std::string("The wallpaper is shown stretched: this desktop (") + m_shownBy +
                         ") cannot show pictures with fit=" + fitWord(m_layout.fit) +
-                        " or a background colour yet; the plain X11 desktop can");
+                        (m_layout.background != Colour{} ? " and a background colour" : "") + " yet");
         }
         // Kept back while storing fails: the choice was not even recorded.
         if (m_notice) {
