@@ -1,5 +1,6 @@
 #include "imaging/JpegReader.h"
 
+#include "imaging/Decoding.h"
 #include "imaging/InputFile.h"
 #include "imaging/Orientation.h"
 #include "platform/Error.h"
@@ -195,6 +196,7 @@ constexpr long maxDecoderMemory = 1L << 30;
 } // namespace
 
 struct JpegReader::State {
+    std::string path;
     jpeg_decompress_struct cinfo {};
     ErrorManager err {};
     bool created = false;
@@ -227,6 +229,7 @@ JpegReader::JpegReader(const std::string& path, PixelOrder order, bool readOrien
     : m(std::make_unique<State>())
 {
     m->order = order;
+    m->path = path;
     m->file = openInputFile(path);
 
     jpeg_decompress_struct* cinfo = &m->cinfo;
@@ -316,6 +319,10 @@ void JpegReader::requireAtMost(std::uint64_t maxPixels) const
 
 void JpegReader::start()
 {
+    // The bound of every other format: libjpeg decodes whatever a header
+    // claims, and fills what the data lacks, so a file of a few hundred
+    // bytes would otherwise keep the program busy for minutes.
+    requirePictureSize(PictureFormat::Jpeg, m->path, m->cinfo.output_width, m->cinfo.output_height);
     if (!guardedStart(&m->cinfo))
         m->fail();
     if (m->cmyk) {
