@@ -1,7 +1,7 @@
 // The wallpaper conversion of any file named .tif (checkPictureConversion in
 // FuzzSupport.h). The size is in the first page's directory, whose place
 // follows the byte order and the magic number: tags 256 (width) and 257
-// (length), each a SHORT or a LONG. An orientation tag may turn the picture.
+// (length), each one value of an integer type. An orientation tag may turn the picture.
 
 #include "FuzzSupport.h"
 
@@ -35,9 +35,19 @@ std::optional<PictureSize> firstPageSize(std::string_view tiff)
     for (std::uint64_t at = directory + 2; at + 12 <= tiff.size() && at < directory + 2 + 12 * entries; at += 12) {
         const std::uint32_t tag = u16(at);
         const std::uint32_t type = u16(at + 2);
-        if ((tag != 256 && tag != 257) || u32(at + 4) != 1 || (type != 3 && type != 4))
+        // Any integer type of a single value: libtiff reads a BYTE or a
+        // signed type as readily as a SHORT or a LONG.
+        if ((tag != 256 && tag != 257) || u32(at + 4) != 1)
             continue;
-        const std::uint32_t value = type == 3 ? u16(at + 8) : u32(at + 8);
+        std::uint32_t value = 0;
+        if (type == 1 || type == 6)
+            value = static_cast<std::uint8_t>(tiff[at + 8]);
+        else if (type == 3 || type == 8)
+            value = u16(at + 8);
+        else if (type == 4 || type == 9)
+            value = u32(at + 8);
+        else
+            continue;
         // libtiff keeps the first of a repeated tag.
         std::optional<std::uint32_t>& side = tag == 256 ? width : length;
         if (!side)
