@@ -60,6 +60,22 @@ public:
     }
 };
 
+// A backend that shows every layout: it keeps the one asked for.
+class LayoutBackend : public DesktopBackend {
+public:
+    bool setLayout(const PictureLayout& layout) override
+    {
+        m_layout = layout;
+        return true;
+    }
+
+protected:
+    const PictureLayout& layout() const { return m_layout; }
+
+private:
+    PictureLayout m_layout;
+};
+
 struct BackendEntry {
     const char* name;  // the value of PLIMBURY_DESKTOP that selects it
     // May throw Error (for example when the desktop's service is missing).

@@ -138,7 +138,7 @@ const char* pictureOption(FitMode fit)
     return "stretched";
 }
 
-class GSettingsDesktop final : public DesktopBackend {
+class GSettingsDesktop final : public LayoutBackend {
 public:
     GSettingsDesktop(std::unique_ptr<SettingsStore> settings, DesktopKeys keys)
         : m_settings(std::move(settings))
@@ -150,10 +150,10 @@ public:
     {
         requireReadableFile(path);
         // The style first: setting the picture makes the desktop redraw.
-        m_settings->setString(m_keys.schema, m_keys.optionsKey, pictureOption(m_layout.fit));
-        if (m_layout != PictureLayout{} || m_colourSet) {
+        m_settings->setString(m_keys.schema, m_keys.optionsKey, pictureOption(layout().fit));
+        if (layout() != PictureLayout{} || m_colourSet) {
             // Left as the user had it until a project asks for a colour.
-            m_settings->setString(m_keys.schema, "primary-color", colourText(m_layout.background));
+            m_settings->setString(m_keys.schema, "primary-color", colourText(layout().background));
             m_colourSet = true;
         }
         if (m_keys.pathKey)
@@ -174,17 +174,10 @@ public:
         }
     }
 
-    bool setLayout(const PictureLayout& layout) override
-    {
-        m_layout = layout;
-        return true;
-    }
-
 private:
     std::unique_ptr<SettingsStore> m_settings;
     DesktopKeys m_keys;
     bool m_slideshowReported = false;
-    PictureLayout m_layout;
     bool m_colourSet = false;
 };
 

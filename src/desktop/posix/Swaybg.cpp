@@ -126,7 +126,7 @@ std::string tidied(const std::string& said)
     return text;
 }
 
-class SwaybgBackend final : public DesktopBackend {
+class SwaybgBackend final : public LayoutBackend {
 public:
     void showWallpaper(const std::string& path) override
     {
@@ -146,10 +146,10 @@ public:
         };
         Log log;
         // swaybg's modes are the fit words; its colour fills what the picture leaves.
-        std::vector<std::string> argv{"swaybg", "-m", fitWord(m_layout.fit), "-i", shown};
-        if (m_layout.background != Colour{}) {
+        std::vector<std::string> argv{"swaybg", "-m", fitWord(layout().fit), "-i", shown};
+        if (layout().background != Colour{}) {
             argv.push_back("-c");
-            argv.push_back(colourText(m_layout.background));
+            argv.push_back(colourText(layout().background));
         }
         ChildProgram started(program, argv, log.fd());
         if (!started.running())
@@ -190,14 +190,7 @@ public:
         m_drawing = std::move(started);
     }
 
-    bool setLayout(const PictureLayout& layout) override
-    {
-        m_layout = layout;
-        return true;
-    }
-
 private:
-    PictureLayout m_layout;
     ChildProgram m_drawing;
 };
 

@@ -294,7 +294,7 @@ private:
     std::uint8_t m_firstEvent;
 };
 
-class X11Backend final : public DesktopBackend {
+class X11Backend final : public LayoutBackend {
 public:
     explicit X11Backend(PictureReader reader) : m_reader(std::move(reader)) {}
 
@@ -324,15 +324,8 @@ public:
         return RandrWatch::open();
     }
 
-    bool setLayout(const PictureLayout& layout) override
-    {
-        m_layout = layout;
-        return true;
-    }
-
 private:
     PictureReader m_reader;
-    PictureLayout m_layout;
 
     // One picture: every monitor shows it. Several: the monitors of
     // ownPictureMonitors() show them in turn (the list repeats when it is
@@ -359,7 +352,7 @@ private:
         }
         // A picture shown at its own size is read at its own size; each
         // file is read once, however many monitors show it.
-        const bool ownSize = m_layout.fit == FitMode::Center || m_layout.fit == FitMode::Tile;
+        const bool ownSize = layout().fit == FitMode::Center || layout().fit == FitMode::Tile;
         std::map<std::string, Picture> pictures;
         for (const std::string& path : paths) {
             if (pictures.count(path))
@@ -390,8 +383,8 @@ private:
         const xcb_rectangle_t all{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(height)};
         checkRequest(c, xcb_poly_fill_rectangle_checked(c, pixmap, gc, 1, &all), "clearing the wallpaper's pixmap");
         for (const Monitor& monitor : monitors)
-            putPicture(c, pixmap, gc, format, screen->root_depth, PlacedPicture(pictureOf(monitor), m_layout.fit,
-                       m_layout.background, monitor.width, monitor.height), monitor);
+            putPicture(c, pixmap, gc, format, screen->root_depth, PlacedPicture(pictureOf(monitor), layout().fit,
+                       layout().background, monitor.width, monitor.height), monitor);
         xcb_free_gc(c, gc);
 
         const xcb_atom_t rootPmap = atom(c, "_XROOTPMAP_ID", true);
