@@ -6,7 +6,13 @@
 #include "widgets/LayoutFont.h"
 #include "widgets/SortedListBox.h"
 
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QPalette>
 #include <QPushButton>
 #include <QShowEvent>
@@ -54,6 +60,10 @@ ListEditor::ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QStri
         DriveComboBox1->followFolder(folder);
         FileListBox1->setDirectory(folder);
     });
+    // Drops arrive at the list's viewport.
+    FileListBox2->setAcceptDrops(true);
+    FileListBox2->viewport()->setAcceptDrops(true);
+    FileListBox2->viewport()->installEventFilter(this);
     onEvent(BitBtn1, &QPushButton::clicked, [this] { BitBtn1Click(); });
     onEvent(BitBtn2, &QPushButton::clicked, [this] { BitBtn2Click(); });
     onEvent(BitBtn3, &QPushButton::clicked, [this] { BitBtn3Click(); });
@@ -85,11 +95,70 @@ void ListEditor::FormShow()
 
 void ListEditor::BitBtn1Click()
 {
-    const std::string picked = FileListBox1->pickedFile();
+    const std::vector<std::string> picked = FileListBox1->pickedFiles();
     if (picked.empty())
         return;
-    FileListBox2->addLine(picked);
+    if (picked.size() == 1)
+        FileListBox2->addLine(picked.front());
+    else
+        FileListBox2->addLines(picked);
     showCount();
+}
+
+bool ListEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != FileListBox2->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (drag->mimeData()->hasUrls())
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!drop->mimeData()->hasUrls())
+            return false;
+        drop->acceptProposedAction();
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        dialogs::guarded(this, [this, urls] { dropFiles(urls); });
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
+}
+
+void ListEditor::dropFiles(const QList<QUrl>& urls)
+{
+    std::vector<std::string> added;
+    int leftOut = 0;
+    for (const QUrl& url : urls) {
+        const QString path = url.toLocalFile();
+        const QFileInfo info(path);
+        if (!path.isEmpty() && info.isDir()) {
+            const std::string folder = QFile::encodeName(QDir::toNativeSeparators(path)).toStdString();
+            const std::vector<std::string> names = FileListBox1->matchingNames(path);
+            for (const std::string& name : names)
+                added.push_back(joinFolderFile(folder, name));
+            // What the folder holds besides: files of other kinds, not its sub-folders.
+            leftOut += static_cast<int>(QDir(path).entryList(QDir::Files).size()) - static_cast<int>(names.size());
+        } else if (!path.isEmpty() && FileListBox1->matches(path)) {
+            added.push_back(QFile::encodeName(QDir::toNativeSeparators(path)).toStdString());
+        } else {
+            ++leftOut;
+        }
+    }
+    if (!added.empty()) {
+        FileListBox2->addLines(added);
+        showCount();
+    }
+    if (leftOut > 0)
+        dialogs::showMessage(this, leftOut == 1 ? std::string("1 dropped file was left out: this list does not take its kind")
+                                                : std::to_string(leftOut) +
+                                                      " dropped files were left out: this list does not take their kind");
 }
 
 void ListEditor::BitBtn2Click()

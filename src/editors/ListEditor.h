@@ -5,6 +5,7 @@
 
 #include "widgets/Dialogs.h"
 
+#include <QList>
 #include <QWidget>
 
 #include <string>
@@ -14,6 +15,7 @@ class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
 class QLabel;
+class QUrl;
 class QPushButton;
 class SortedListBox;
 
@@ -32,7 +34,12 @@ public:
     void setChosenLines(const std::vector<std::string>& lines);
     void clearChosenLines();
 
-    void BitBtn1Click();   // Add
+    void BitBtn1Click();   // Add: every selected line of the disk list
+    // Files and folders dropped on the chosen list (a file manager's
+    // text/uri-list): each file the disk list would show, and the files of
+    // each folder it would show (not its sub-folders); says how many were
+    // left out.
+    void dropFiles(const QList<QUrl>& urls);
     void BitBtn2Click();   // Del
     void BitBtn3Click();   // OK
     void FormShow();
@@ -52,6 +59,7 @@ protected:
     ListEditor(QWidget* mainWindow, SortedListBox* mainList, const QString& caption, const QString& mask);
 
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     // Connects `signal` of `sender` to `handler`, run inside the error guard.
     template <typename Sender, typename Signal, typename Handler>

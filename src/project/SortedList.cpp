@@ -44,6 +44,16 @@ void SortedList::assign(std::vector<std::string> lines)
     m_lines = std::move(lines);
 }
 
+void SortedList::addAll(std::vector<std::string> lines)
+{
+    const auto less = [](const std::string& a, const std::string& b) { return compareText(a, b) < 0; };
+    std::stable_sort(lines.begin(), lines.end(), less);
+    const auto middle = static_cast<std::ptrdiff_t>(m_lines.size());
+    m_lines.insert(m_lines.end(), std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    // Stable: an added line goes after the lines already there that equal it.
+    std::inplace_merge(m_lines.begin(), m_lines.begin() + middle, m_lines.end(), less);
+}
+
 void SortedList::removeAt(std::size_t index)
 {
     if (index < m_lines.size())

@@ -18,6 +18,9 @@ public:
     std::size_t add(std::string line);
     // The same lines and order as adding each of `lines` in turn, in n log n.
     void assign(std::vector<std::string> lines);
+    // Adds every one of `lines`, with the same result as adding each in
+    // turn, in (n + k) log: the new lines sorted, then merged in.
+    void addAll(std::vector<std::string> lines);
     void removeAt(std::size_t index);
     void clear() { m_lines.clear(); }
     std::size_t count() const { return m_lines.size(); }

@@ -18,11 +18,22 @@ void SortedListBox::addLine(const std::string& line)
     insertItem(static_cast<int>(at), QString::fromStdString(line));
 }
 
+void SortedListBox::addLines(const std::vector<std::string>& lines)
+{
+    m_list.addAll(lines);
+    showLines();
+}
+
 void SortedListBox::setLines(const std::vector<std::string>& lines)
 {
     m_list.assign(lines);
+    showLines();
+}
+
+void SortedListBox::showLines()
+{
     QStringList shown;
-    shown.reserve(static_cast<qsizetype>(lines.size()));
+    shown.reserve(static_cast<qsizetype>(m_list.count()));
     for (const auto& l : m_list.lines())
         shown.append(QString::fromStdString(l));
     clear();

@@ -17,6 +17,7 @@ public:
 
     void clearLines();
     void addLine(const std::string& line);          // at its sorted place
+    void addLines(const std::vector<std::string>& lines);   // each at its sorted place, at once
     void setLines(const std::vector<std::string>& lines);
     std::size_t lineCount() const { return m_list.count(); }
     const std::string& line(std::size_t index) const { return m_list.at(index); }
@@ -26,5 +27,6 @@ public:
     void removeLine(std::size_t index);
 
 private:
+    void showLines();   // the widget's lines from the list, all at once
     plimbury::SortedList m_list;
 };
