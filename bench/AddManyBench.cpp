@@ -6,6 +6,7 @@
 //
 // Usage: add_many_bench [runs]   (default 5)
 
+#include "WindowBench.h"
 #include "editors/Twall.h"
 #include "support/TempDir.h"
 #include "widgets/Dialogs.h"
@@ -58,10 +59,7 @@ double bestAddSeconds(int files, int runs)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    dialogs::setRecordOnly(true);
+    const plimbury::bench::WindowBenchApp bench(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const double small = bestAddSeconds(1000, runs);
     const double large = bestAddSeconds(10000, runs);

@@ -23,6 +23,7 @@
 #include "widgets/FileListBox.h"
 #include "editors/PreviewLoader.h"
 #include "widgets/SortedListBox.h"
+#include "WindowBench.h"
 #include "editors/Twall.h"
 #include "imaging/Picture.h"
 #include "support/JpegEncode.h"
@@ -351,11 +352,8 @@ void benchResponsiveness(const fs::path& folder, const std::string& subfolder, i
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     // Error reports are collected instead of shown, and printed at the end.
-    dialogs::setRecordOnly(true);
+    const plimbury::bench::WindowBenchApp bench(argc, argv);
     struct PrintReports {
         ~PrintReports()
         {
