@@ -4,6 +4,7 @@
 // with a mode argument) report their peak themselves, since ru_maxrss would
 // count the memory the parent had when it forked.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +25,40 @@ struct RunResult {
     double seconds = 0;
     double peakMiB = 0;
     double cpuSeconds = 0;   // user + system, all threads
+};
+
+// The runs of one measured command, summed up.
+struct Series {
+    std::vector<RunResult> runs;
+    double bestSeconds() const
+    {
+        double best = 1e30;
+        for (const RunResult& r : runs)
+            best = std::min(best, r.seconds);
+        return best;
+    }
+    double medianSeconds() const
+    {
+        std::vector<double> s;
+        for (const RunResult& r : runs)
+            s.push_back(r.seconds);
+        std::sort(s.begin(), s.end());
+        return s[s.size() / 2];
+    }
+    double bestCpuSeconds() const
+    {
+        double best = 1e30;
+        for (const RunResult& r : runs)
+            best = std::min(best, r.cpuSeconds);
+        return best;
+    }
+    double peakMiB() const
+    {
+        double peak = 0;
+        for (const RunResult& r : runs)
+            peak = std::max(peak, r.peakMiB);
+        return peak;
+    }
 };
 
 // This process's peak resident size so far (VmHWM).

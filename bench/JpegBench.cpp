@@ -127,6 +127,7 @@ void writePhotoJpeg(const std::string& path, int width, int height, std::uint32_
 
 using plimbury::bench::ownPeakMiB;
 using plimbury::bench::RunResult;
+using plimbury::bench::Series;
 
 std::string self;
 std::string reportPath;   // where our children write their VmHWM
@@ -150,38 +151,6 @@ std::string ensurePhoto(const fs::path& folder, int width, int height, std::uint
     return path.string();
 }
 
-struct Series {
-    std::vector<RunResult> runs;
-    double bestSeconds() const
-    {
-        double best = 1e30;
-        for (const RunResult& r : runs)
-            best = std::min(best, r.seconds);
-        return best;
-    }
-    double medianSeconds() const
-    {
-        std::vector<double> s;
-        for (const RunResult& r : runs)
-            s.push_back(r.seconds);
-        std::sort(s.begin(), s.end());
-        return s[s.size() / 2];
-    }
-    double bestCpuSeconds() const
-    {
-        double best = 1e30;
-        for (const RunResult& r : runs)
-            best = std::min(best, r.cpuSeconds);
-        return best;
-    }
-    double peakMiB() const
-    {
-        double peak = 0;
-        for (const RunResult& r : runs)
-            peak = std::max(peak, r.peakMiB);
-        return peak;
-    }
-};
 
 class NullSink : public plimbury::RowSink {
 public:

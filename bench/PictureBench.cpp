@@ -79,6 +79,7 @@ const Size kSizes[] = {{"24 MP", 6000, 4000}, {"50 MP", 8660, 5775}};
 
 using plimbury::bench::ownPeakMiB;
 using plimbury::bench::RunResult;
+using plimbury::bench::Series;
 
 std::string self;
 std::string reportPath;   // where our children write their VmHWM
@@ -133,23 +134,6 @@ std::string ensurePicture(const fs::path& folder, const Size& size, const Format
     return path.string();
 }
 
-struct Series {
-    std::vector<RunResult> runs;
-    double bestSeconds() const
-    {
-        double best = 1e30;
-        for (const RunResult& r : runs)
-            best = std::min(best, r.seconds);
-        return best;
-    }
-    double peakMiB() const
-    {
-        double peak = 0;
-        for (const RunResult& r : runs)
-            peak = std::max(peak, r.peakMiB);
-        return peak;
-    }
-};
 
 int childWork(int argc, char** argv)
 {

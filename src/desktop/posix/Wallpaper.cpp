@@ -82,11 +82,7 @@ public:
         } else {
             notStored = Error("Failed to create key Desktop");
         }
-        bool eachShown = true;
-        if (paths.size() > 1)
-            eachShown = shower.showWallpapers(paths);
-        else
-            shower.showWallpaper(path);
+        const bool eachShown = shower.showWallpapers(paths);
         m_shown = paths;
         if (notStored)
             throw *notStored;
@@ -140,10 +136,7 @@ public:
         desktop::DesktopBackend& shower = backend();
         shower.setLayout(m_layout);
         // The pictures of the last change, while the recorded one is still theirs.
-        if (m_shown.size() > 1 && m_shown.front() == path)
-            shower.showWallpapers(m_shown);
-        else
-            shower.showWallpaper(path);
+        shower.showWallpapers(!m_shown.empty() && m_shown.front() == path ? m_shown : std::vector{path});
     }
 
 private:
