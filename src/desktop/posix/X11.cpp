@@ -14,6 +14,7 @@
 #include "desktop/DesktopBackend.h"
 
 #include "desktop/Session.h"
+#include "desktop/posix/XMonitors.h"
 #include "imaging/Placement.h"
 #include "platform/Error.h"
 #include "platform/System.h"
@@ -149,6 +150,7 @@ xcb_pixmap_t pixmapProperty(xcb_connection_t* connection, xcb_window_t root, xcb
 struct Monitor {
     int x = 0, y = 0, width = 0, height = 0;
     int left = 0, top = 0, right = 0, bottom = 0;
+    xcb_atom_t name = XCB_ATOM_NONE;
 };
 
 bool contains(const Monitor& outer, const Monitor& inner)
@@ -212,6 +214,7 @@ std::vector<Monitor> monitorsOf(xcb_connection_t* c, const xcb_screen_t* screen)
         m.y = it.data->y;
         m.width = it.data->width;
         m.height = it.data->height;
+        m.name = it.data->name;
         // A declared monitor may reach past the screen: it keeps its
         // proportions and only its part on the screen is painted.
         m.left = std::max(m.x, 0);
@@ -303,15 +306,7 @@ public:
         paint({path});
     }
 
-    int monitorCount() override
-    {
-        int screenNumber = 0;
-        Connection connection(xcb_connect(nullptr, &screenNumber));
-        const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
-        if (!screen)
-            throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
-        return static_cast<int>(ownPictureMonitors(monitorsOf(connection.get(), screen)).size());
-    }
+    int monitorCount() override { return static_cast<int>(readXMonitors().monitors.size()); }
 
     bool showWallpapers(const std::vector<std::string>& paths) override
     {
@@ -444,7 +439,37 @@ private:
     }
 };
 
+// An atom's name; "" when the server does not know it.
+std::string atomName(xcb_connection_t* connection, xcb_atom_t name)
+{
+    const ReplyPtr<xcb_get_atom_name_reply_t> reply{
+        xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, name), nullptr)};
+    if (!reply.reply)
+        return {};
+    return std::string(xcb_get_atom_name_name(reply.reply),
+                       static_cast<std::size_t>(xcb_get_atom_name_name_length(reply.reply)));
+}
+
 } // namespace
+
+ScreenMonitors readXMonitors()
+{
+    int screenNumber = 0;
+    Connection connection(xcb_connect(nullptr, &screenNumber));
+    const xcb_screen_t* screen = screenOf(connection.get(), screenNumber);
+    if (!screen)
+        throw Error("Cannot open the X display \"" + environmentValue("DISPLAY") + "\"");
+    ScreenMonitors result;
+    result.width = screen->width_in_pixels;
+    result.height = screen->height_in_pixels;
+    const std::vector<Monitor> monitors = monitorsOf(connection.get(), screen);
+    for (const Monitor* m : ownPictureMonitors(monitors)) {
+        result.monitors.push_back(
+            {m->name == XCB_ATOM_NONE ? std::string() : atomName(connection.get(), m->name),
+             PixelRect{m->x, m->y, m->width, m->height}});
+    }
+    return result;
+}
 
 int x11ScreenDepth()
 {
