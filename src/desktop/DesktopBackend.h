@@ -143,9 +143,13 @@ std::unique_ptr<DesktopBackend> makeXfceBackend();
 using ScriptRunner = std::function<std::string(const std::string& script)>;
 std::unique_ptr<DesktopBackend> makeKdeBackend();
 std::unique_ptr<DesktopBackend> makeKdeBackend(ScriptRunner runner);
-// The script that sets `fileUri` on every desktop, stretched; it prints
-// "slideshow" when one of them was showing Plasma's own slideshow.
-std::string plasmaWallpaperScript(const std::string& fileUri);
+// The script that shows the pictures (file URIs) on the desktops, laid out
+// as asked: the screens, left to right then top to bottom, take them in turn
+// (the list repeats when it is shorter). It prints "slideshow" when one of
+// them was showing Plasma's own slideshow, "no desktops" when there is none.
+std::string plasmaWallpaperScript(const std::vector<std::string>& fileUris, const PictureLayout& layout);
+// The script that prints how many screens show a desktop.
+std::string plasmaScreenCountScript();
 
 // sway and other wlroots compositors that take swaymsg: "output * bg <path> stretch".
 std::unique_ptr<DesktopBackend> makeSwayBackend();

@@ -137,17 +137,8 @@ TEST(DesktopSent, PlasmaGetsAScriptSettingEveryDesktopToAFreshNameStretched)
     EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), kNoError);
     EXPECT_EQ(errorOf([&] { kde->showWallpaper(scene.picture); }), kNoError);
     ASSERT_EQ(scripts.size(), 2u);
-    EXPECT_EQ(scripts[0], plasmaWallpaperScript(fileUri(scene.cached(0))));
-    EXPECT_EQ(scripts[1], plasmaWallpaperScript(fileUri(scene.cached(1))));
-
-    // The documented form: every desktop, the image plugin, its General
-    // group, FillMode 0 (stretch) and the picture as a file URI.
-    const std::string script = plasmaWallpaperScript("file:///p/a%20b.bmp");
-    for (const char* part : {"desktops()", "wallpaperPlugin = \"org.kde.image\"",
-                             "currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\")",
-                             "writeConfig(\"FillMode\", 0)", "writeConfig(\"Image\", \"file:///p/a%20b.bmp\")"})
-        EXPECT_NE(script.find(part), std::string::npos) << part;
-    EXPECT_LT(script.find("FillMode"), script.find("\"Image\"")) << "style before picture";
+    EXPECT_EQ(scripts[0], plasmaWallpaperScript({fileUri(scene.cached(0))}, {}));
+    EXPECT_EQ(scripts[1], plasmaWallpaperScript({fileUri(scene.cached(1))}, {}));
 
     answer = "slideshow\n";
     EXPECT_NE(errorOf([&] { kde->showWallpaper(scene.picture); }).find("slideshow was switched on"), std::string::npos);
@@ -160,6 +151,37 @@ TEST(DesktopSent, PlasmaGetsAScriptSettingEveryDesktopToAFreshNameStretched)
     });
     EXPECT_EQ(errorOf([&] { refusing->showWallpaper(scene.picture); }),
               "The Plasma desktop refused the change: Widgets are locked");
+}
+
+TEST(DesktopSent, PlasmaScriptCarriesTheFitTheColourAndAPictureForEachScreen)
+{
+    // Qt Quick's Image.fillMode values, as the image plugin keeps them.
+    const struct {
+        FitMode fit;
+        const char* fillMode;
+    } rows[] = {{FitMode::Stretch, "writeConfig(\"FillMode\", 0)"}, {FitMode::Fit, "writeConfig(\"FillMode\", 1)"},
+                {FitMode::Fill, "writeConfig(\"FillMode\", 2)"},    {FitMode::Tile, "writeConfig(\"FillMode\", 3)"},
+                {FitMode::Center, "writeConfig(\"FillMode\", 6)"}};
+    for (const auto& row : rows) {
+        const std::string script =
+            plasmaWallpaperScript({"file:///p/a%20b.bmp", "file:///p/c.bmp"}, {row.fit, Colour{0x20, 0x30, 0x40}});
+        for (const std::string& part : {std::string(row.fillMode), std::string("writeConfig(\"Color\", \"#203040\")"),
+                                       std::string("[\"file:///p/a%20b.bmp\", \"file:///p/c.bmp\"]"),
+                                       std::string("currentConfigGroup = Array(\"Wallpaper\", \"org.kde.image\", \"General\")")})
+            EXPECT_NE(script.find(part), std::string::npos) << fitWord(row.fit) << ": " << part;
+        EXPECT_LT(script.find("FillMode"), script.find("\"Image\"")) << "style before picture";
+    }
+
+    std::string asked;
+    std::string answer = "2\n";
+    auto kde = makeKdeBackend([&](const std::string& script) {
+        asked = script;
+        return answer;
+    });
+    EXPECT_EQ(kde->monitorCount(), 2);
+    EXPECT_EQ(asked, plasmaScreenCountScript());
+    answer = "garbage";
+    EXPECT_EQ(kde->monitorCount(), 1) << "an answer that is no count means one picture everywhere";
 }
 
 // ---- Command-line desktops ------------------------------------------------------

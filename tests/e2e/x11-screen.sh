@@ -57,73 +57,23 @@ stop() {
   wait "$plimbury_pid" 2>/dev/null || true
 }
 
-convert -size 4x4 xc:'#ff0000' xc:'#0000ff' +append -type TrueColor BMP3:"$work/pictures/red-blue.bmp"
-convert -size 4x4 xc:'#00ff00' xc:'#ffff00' +append -type TrueColor BMP3:"$work/pictures/green-yellow.bmp"
-
-# The colours at the points "x,y ...", by name.
-colours_at() {
-  xwd -root -silent >"$work/shot.xwd" || return 1
-  local point x y line=""
-  for point in $1; do
-    x=${point%,*} y=${point#*,}
-    local rgb
-    rgb=$(convert "$work/shot.xwd" -format "%[fx:round(255*p{$x,$y}.r)] %[fx:round(255*p{$x,$y}.g)] %[fx:round(255*p{$x,$y}.b)]" info:)
-    line+="$(name_of $rgb) "
-  done
-  echo "${line% }"
-}
-# The colour at the middle of each quarter of the screen, left to right.
-quarters() { colours_at "160,240 480,240 800,240 1120,240"; }
-name_of() {
-  local r=$1 g=$2 b=$3 name
-  for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "yellow 255 255 0" "black 0 0 0"; do
-    set -- $name
-    if (( ${r} - $2 < 40 && $2 - ${r} < 40 && ${g} - $3 < 40 && $3 - ${g} < 40 && ${b} - $4 < 40 && $4 - ${b} < 40 )); then
-      echo "$1"
-      return
-    fi
-  done
-  echo "($r,$g,$b)"
-}
-# Waits up to twenty seconds for the screen to read `expected` (at the
-# quarters, or at the points given third).
-expect_screen() {
-  local expected=$1 what=$2 points=${3:-"160,240 480,240 800,240 1120,240"} seen=""
-  for _ in $(seq 100); do
-    seen=$(colours_at "$points")
-    [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
-    sleep 0.2
-  done
-  fail "$what: the screen reads '$seen', not '$expected'"
-}
-show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
-
-# A project of the pictures given, four hours apart, due at once from
-# sw_no=<n>, with the [display] lines in `display`.
+. "$(dirname "$0")/screen-check.sh"
+shoot() { xwd -root -silent | convert xwd:- "$1"; }
+shoot=shoot
 project=$work/show.lmv
-display=()
-write_project() {
-  local sw_no=$1 i=0 picture
-  shift
-  local lines=("[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=$sw_no" "setup_swminute=0" "setup_sw_minute=0"
-               "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4"
-               "ss_no=0" "[countitem]" "swcount=$#" "sscount=0" "[switem]")
-  for picture in "$@"; do
-    lines+=("sw$i=$work/pictures/$picture.bmp")
-    i=$((i + 1))
-  done
-  printf '%s\r\n' "${lines[@]}" "${display[@]}" >"$project"
-}
+make_pictures
+# The middle of each quarter of the screen, left to right.
+quarters="160,240 480,240 800,240 1120,240"
 write_project 0 green-yellow red-blue
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
 
 # --- the rotation and the commands ---------------------------------------------------------
 start
-expect_screen "green green yellow yellow" "the first change"
+expect_screen "green green yellow yellow" "the first change" "$quarters"
 [ "$(show_number)" = 1 ] || fail "the first change left sw_no at $(show_number)"
 
 run --next >/dev/null || fail "--next failed"
-expect_screen "red red blue blue" "--next"
+expect_screen "red red blue blue" "--next" "$quarters"
 [ "$(show_number)" = 0 ] || fail "--next left sw_no at $(show_number)"
 
 [ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
@@ -142,19 +92,19 @@ done
 [ -n "$answered" ] || fail "the restarted program does not answer"
 sleep 4
 [ "$(show_number)" = 0 ] || fail "a paused show moved on after a restart (sw_no=$(show_number))"
-expect_screen "red red blue blue" "paused over a due time and a restart"
+expect_screen "red red blue blue" "paused over a due time and a restart" "$quarters"
 [ "$(run --resume)" = "Resumed" ] || fail "--resume"
-expect_screen "green green yellow yellow" "--resume brings the due change"
+expect_screen "green green yellow yellow" "--resume brings the due change" "$quarters"
 [ "$(show_number)" = 1 ] || fail "--resume: sw_no is $(show_number)"
 
 # --- monitors --------------------------------------------------------------------------------
 # Two monitors side by side, declared inside the output's own: each shows the whole picture.
 xrandr --setmonitor left 640/170x480/130+0+0 none
 xrandr --setmonitor right 640/170x480/130+640+0 none
-expect_screen "green yellow green yellow" "two monitors declared"
+expect_screen "green yellow green yellow" "two monitors declared" "$quarters"
 xrandr --delmonitor left
 xrandr --delmonitor right
-expect_screen "green green yellow yellow" "back to one monitor"
+expect_screen "green green yellow yellow" "back to one monitor" "$quarters"
 [ "$(show_number)" = 1 ] || fail "a redraw moved the show on (sw_no=$(show_number))"
 sleep 1; kill -0 "$plimbury_pid" || { wait "$plimbury_pid"; fail "the program ended with status $?"; }
 grep -qi "error" "$work/program.log" && fail "the program reported an error"
@@ -162,13 +112,6 @@ echo "ok: the wallpaper follows the monitors"
 
 # --- fit modes -----------------------------------------------------------------------------
 stop
-# Square and green: under fit, blue bands at the sides.
-convert -size 4x4 xc:'#00ff00' -type TrueColor BMP3:"$work/pictures/square.bmp"
-# Tall, a red stripe across the middle: fill shows only the stripe.
-convert -size 2x7 xc:'#00ff00' -size 2x2 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor \
-  BMP3:"$work/pictures/tall.bmp"
-# 100 x 100, green left and blue right: centred as it is, and tiled.
-convert -size 50x100 xc:'#00ff00' xc:'#0000ff' +append -type TrueColor BMP3:"$work/pictures/small.bmp"
 for mode in "fit square #0000ff|blue green blue|200,240 640,240 1080,240" \
             "fill tall #000000|red red red|640,5 640,240 640,475" \
             "center small #ff0000|red green blue red|500,240 610,240 670,240 640,100" \
@@ -189,10 +132,10 @@ xrandr --setmonitor right 640/170x480/130+640+0 none
 display=("[display]" "monitors=each")
 write_project 0 green-yellow red-blue square
 start
-expect_screen "green yellow red blue" "monitors=each: the first two entries side by side"
+expect_screen "green yellow red blue" "monitors=each: the first two entries side by side" "$quarters"
 [ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
 run --next >/dev/null || fail "--next with monitors=each failed"
-expect_screen "green green green yellow" "monitors=each: the third and, wrapping, the first"
+expect_screen "green green green yellow" "monitors=each: the third and, wrapping, the first" "$quarters"
 [ "$(show_number)" = 1 ] || fail "monitors=each: --next left sw_no at $(show_number), not 1"
 stop
 xrandr --delmonitor left

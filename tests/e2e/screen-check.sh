@@ -1,0 +1,78 @@
+# Shared by the end-to-end scripts that read the wallpaper back from a
+# screen; sourced, not run. The caller sets `work` (its folder), `project`
+# (the show's file) and `shoot` (a command that writes a screenshot, in any
+# format ImageMagick reads, to the file it is given), and defines fail.
+
+# A flat colour's name, or "(r,g,b)" for none of them: each component
+# within 40 of the name's.
+name_of() {
+  local r=$1 g=$2 b=$3 name
+  for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "yellow 255 255 0" "black 0 0 0" \
+              "navy 32 48 64"; do
+    set -- $name
+    if (( r - $2 < 40 && $2 - r < 40 && g - $3 < 40 && $3 - g < 40 && b - $4 < 40 && $4 - b < 40 )); then
+      echo "$1"
+      return
+    fi
+  done
+  echo "($r,$g,$b)"
+}
+
+# The colours at the points "x,y ...", by name.
+colours_at() {
+  $shoot "$work/shot.png" 2>/dev/null || return 1
+  local point x y line="" rgb
+  for point in $1; do
+    x=${point%,*} y=${point#*,}
+    rgb=$(convert "$work/shot.png" -format \
+      "%[fx:round(255*p{$x,$y}.r)] %[fx:round(255*p{$x,$y}.g)] %[fx:round(255*p{$x,$y}.b)]" info:) || return 1
+    line+="$(name_of $rgb) "
+  done
+  echo "${line% }"
+}
+
+# expect_screen <expected> <what> <points> [seconds]: waits (twenty seconds
+# unless told) for the colours at the points to read `expected`.
+expect_screen() {
+  local expected=$1 what=$2 points=$3 seconds=${4:-20} seen="" deadline
+  deadline=$((SECONDS + seconds))
+  while :; do
+    seen=$(colours_at "$points") || seen="(no screenshot)"
+    [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
+    [ "$SECONDS" -ge "$deadline" ] && break
+    sleep 0.2
+  done
+  fail "$what: the screen reads '$seen', not '$expected'"
+}
+
+# write_project <sw_no> <picture>...: the show of the pictures
+# ($work/pictures/<name>.bmp), four hours apart, due at once from sw_no,
+# with the [display] lines in the array `display`.
+display=()
+write_project() {
+  local sw_no=$1 i=0 picture
+  shift
+  local lines=("[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=$sw_no" "setup_swminute=0" "setup_sw_minute=0"
+               "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4"
+               "ss_no=0" "[countitem]" "swcount=$#" "sscount=0" "[switem]")
+  for picture in "$@"; do
+    lines+=("sw$i=$work/pictures/$picture.bmp")
+    i=$((i + 1))
+  done
+  printf '%s\r\n' "${lines[@]}" "${display[@]}" >"$project"
+}
+show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
+
+# make_pictures: the flat test pictures in $work/pictures, as 24-bit BMP:
+# red-blue, green-yellow (two halves each), square (green), tall (a red
+# stripe across the middle of green over blue: fill shows only the stripe),
+# small (100 x 100, green left and blue right).
+make_pictures() {
+  mkdir -p "$work/pictures"
+  local p=$work/pictures
+  convert -size 4x4 xc:'#ff0000' xc:'#0000ff' +append -type TrueColor BMP3:"$p/red-blue.bmp"
+  convert -size 4x4 xc:'#00ff00' xc:'#ffff00' +append -type TrueColor BMP3:"$p/green-yellow.bmp"
+  convert -size 4x4 xc:'#00ff00' -type TrueColor BMP3:"$p/square.bmp"
+  convert -size 2x7 xc:'#00ff00' -size 2x2 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor BMP3:"$p/tall.bmp"
+  convert -size 50x100 xc:'#00ff00' xc:'#0000ff' +append -type TrueColor BMP3:"$p/small.bmp"
+}
