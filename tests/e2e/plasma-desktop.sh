@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# The real program on a real Plasma desktop, read back from the screen:
+#   plasma-desktop.sh <plimbury>
+# KWin's Wayland compositor nested in a private Xvfb, with two outputs of
+# 640x480 (each an X window; the second is moved beside the first), and
+# plasmashell on it, on a session bus of their own, as an ordinary user when
+# run as root. The program finds Plasma by itself and sends its desktop
+# script: the fit mode and background colour on both screens, then a picture
+# of its own on each screen, and --next moving both on.
+# Plasma takes some twenty seconds to come up; the whole test about a minute.
+# Exit 77 (skipped) when KWin, Plasma or a tool is not installed.
+set -euo pipefail
+. "$(dirname "$0")/sway-session.sh"
+program=$(realpath "$1")
+
+needed=(Xvfb kwin_wayland plasmashell dbus-daemon gdbus xwd xwininfo xdotool convert)
+[ "$(id -u)" -eq 0 ] && needed+=(setpriv useradd)
+for tool in "${needed[@]}"; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is not installed (packages xvfb, kwin-wayland, plasma-desktop, qtwayland5, dbus," \
+         "libglib2.0-bin, x11-apps, x11-utils, xdotool, imagemagick)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+chmod 755 "$work"
+pids=()
+created_user=""
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  if [ -n "$created_user" ]; then pkill -u "$created_user" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  local log
+  for log in kwin plasma program; do
+    [ -s "$work/$log.log" ] || continue
+    echo "--- $log.log" >&2
+    grep -v '^$' "$work/$log.log" | tail -n 15 >&2
+  done
+  exit 1
+}
+
+ordinary_user plimbury-plasma
+home=$work/home
+mkdir -p "$home/run" "$home/store"
+chmod 700 "$home/run"
+[ -n "$created_user" ] && chown -R "$created_user:" "$home"
+
+exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 1400x600x24 -nolisten tcp 2>/dev/null)
+pids+=($!)
+read -r -t 30 xdisplay <&3 || fail "Xvfb did not start"
+
+user_env=(env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CONFIG_HOME="$home/config"
+          XDG_CACHE_HOME="$home/cache" XDG_DATA_HOME="$home/data" LIBGL_ALWAYS_SOFTWARE=1 NO_AT_BRIDGE=1)
+# Services the bus starts (kactivitymanagerd...) take its environment: they
+# draw nothing, but want a display to open.
+exec 4< <(exec "${user_env[@]}" DISPLAY=":$xdisplay" "${runas[@]}" dbus-daemon --session --nofork --print-address=1 2>"$work/bus.log")
+pids+=($!)
+read -r -t 30 bus <&4 || fail "the session bus did not start"
+user_env+=(DBUS_SESSION_BUS_ADDRESS="$bus" XDG_CURRENT_DESKTOP=KDE KDE_FULL_SESSION=true XDG_SESSION_TYPE=wayland)
+
+# KWin carries a file capability that a process without privileges may not
+# take on; a copy of it does without.
+cp /usr/bin/kwin_wayland "$work/kwin_wayland"
+"${user_env[@]}" DISPLAY=":$xdisplay" "${runas[@]}" "$work/kwin_wayland" --x11-display ":$xdisplay" \
+  --output-count 2 --width 640 --height 480 --socket wayland-plimbury >"$work/kwin.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -S "$home/run/wayland-plimbury" ] && break; sleep 0.2; done
+[ -S "$home/run/wayland-plimbury" ] || fail "KWin did not start"
+user_env+=(WAYLAND_DISPLAY=wayland-plimbury)
+"${user_env[@]}" QT_QPA_PLATFORM=wayland "${runas[@]}" plasmashell --no-respawn >"$work/plasma.log" 2>&1 &
+pids+=($!)
+
+# The outputs' windows, in the order KWin made them (left, then right).
+windows=()
+for _ in $(seq 100); do
+  mapfile -t windows < <(DISPLAY=":$xdisplay" xwininfo -root -children |
+    sed -n 's/^ *\(0x[0-9a-f]*\) "KDE Wayland Compositor.*/\1/p' | sort)
+  [ "${#windows[@]}" -eq 2 ] && break
+  sleep 0.2
+done
+[ "${#windows[@]}" -eq 2 ] || fail "KWin did not open two outputs"
+DISPLAY=":$xdisplay" xdotool windowmove "${windows[1]}" 700 0
+
+plasma_says() {
+  "${user_env[@]}" "${runas[@]}" gdbus call --session --dest org.kde.plasmashell --object-path /PlasmaShell \
+    --method org.kde.PlasmaShell.evaluateScript "'$1'" 2>/dev/null
+}
+for _ in $(seq 300); do
+  [ "$(plasma_says 'print(desktops().length)')" = "('2',)" ] && break
+  sleep 0.2
+done
+[ "$(plasma_says 'print(desktops().length)')" = "('2',)" ] || fail "Plasma did not show a desktop on each screen"
+
+program_env=("${user_env[@]}" PLIMBURY_REGISTRY="$home/store" QT_QPA_PLATFORM=offscreen
+             ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}" UBSAN_OPTIONS="${UBSAN_OPTIONS:-}")
+run() { "${program_env[@]}" "${runas[@]}" "$program" "$@"; }
+start() {
+  "${program_env[@]}" "${runas[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
+  plimbury_pid=$!
+  pids+=("$plimbury_pid")
+}
+stop() {
+  kill "$plimbury_pid"
+  wait "$plimbury_pid" 2>/dev/null || true
+}
+
+. "$(dirname "$0")/screen-check.sh"
+shoot() { DISPLAY=":$xdisplay" xwd -root -silent | convert xwd:- "$1"; }
+shoot=shoot
+project=$home/show.lmv
+make_pictures
+printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$home/store/HKEY_LOCAL_MACHINE.ini"
+touch "$project"
+[ -n "$created_user" ] && chown -R "$created_user:" "$home/store" "$project"
+# The left screen is at 0..639, the right at 700..1339; the panel covers the
+# bottom of the first.
+left="160,200 480,200" right="860,200 1180,200" both="160,200 480,200 860,200 1180,200"
+
+# --- the fit and the background colour on every screen ------------------------------------
+# Under fill only the tall picture's middle stripe shows; under fit the
+# square is letterboxed in the background colour (navy, #203040).
+for mode in "fill tall #000000|red red red red|$both" \
+            "fit square #203040|navy green navy green|40,200 320,200 740,200 1020,200"; do
+  IFS='|' read -r setting expected points <<<"$mode"
+  read -r fit picture colour <<<"$setting"
+  display=("[display]" "fit=$fit" "background=$colour")
+  write_project 0 "$picture"
+  start
+  expect_screen "$expected" "Plasma, fit=$fit" "$points" 40
+  stop
+done
+
+# --- a picture of its own on each screen -------------------------------------------------
+display=("[display]" "monitors=each")
+write_project 0 green-yellow red-blue square
+start
+expect_screen "green yellow red blue" "Plasma, monitors=each: the first two entries" "$both" 40
+[ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
+run --next >/dev/null || fail "--next with monitors=each failed"
+expect_screen "green green green yellow" "Plasma, monitors=each: the third and, wrapping, the first" "$both" 40
+stop
+grep -qi "error" "$work/program.log" && fail "the program reported an error"
+echo "ok: Plasma shows each fit and a picture of its own on each screen"
