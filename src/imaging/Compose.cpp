@@ -10,6 +10,8 @@
 #include <cstring>
 #include <map>
 #include <numeric>
+#include <system_error>
+#include <thread>
 
 namespace plimbury {
 
@@ -131,32 +133,48 @@ void composePictures(int width, int height, const std::vector<PixelRect>& monito
     const std::size_t stride = file.rowStride;
     const std::uint8_t background[3] = {layout.background.blue, layout.background.green, layout.background.red};
     const int band = writer.bandRows();
+    // Scaling is the cost (the file is written by the writer's own thread):
+    // the rows of a band are shared between this thread and one more.
+    const bool twoThreads = std::thread::hardware_concurrency() > 1;
     for (int top = 0; top < height; top += band) {
         const int rows = std::min(band, height - top);
         std::uint8_t* buffer = writer.acquireBuffer();
-        for (int r = 0; r < rows; ++r) {
-            const int y = top + r;
-            // The file holds the band bottom row first.
-            std::uint8_t* out = buffer + stride * static_cast<std::size_t>(rows - 1 - r);
-            for (int x = 0; x < width; ++x)
-                std::memcpy(out + 3 * static_cast<std::size_t>(x), background, 3);
-            std::memset(out + 3 * static_cast<std::size_t>(width), 0, stride - 3 * static_cast<std::size_t>(width));
-            for (std::size_t k = 0; k < areas.size(); ++k) {
-                const PixelRect& m = areas[k];
-                if (y < m.y || y >= m.y + m.height)
-                    continue;
-                const int left = std::max(m.x, 0);
-                const int right = std::min(m.x + m.width, width);
-                for (int x = left; x < right; ++x) {
-                    std::uint8_t rgb[3];
-                    placed[k].pixel(x - m.x, y - m.y, rgb);
-                    std::uint8_t* px = out + 3 * static_cast<std::size_t>(x);
-                    px[0] = rgb[2];
-                    px[1] = rgb[1];
-                    px[2] = rgb[0];
+        const auto fill = [&, top, rows, buffer](int first, int last) {
+            for (int r = first; r < last; ++r) {
+                const int y = top + r;
+                // The file holds the band bottom row first.
+                std::uint8_t* out = buffer + stride * static_cast<std::size_t>(rows - 1 - r);
+                for (int x = 0; x < width; ++x)
+                    std::memcpy(out + 3 * static_cast<std::size_t>(x), background, 3);
+                std::memset(out + 3 * static_cast<std::size_t>(width), 0, stride - 3 * static_cast<std::size_t>(width));
+                for (std::size_t k = 0; k < areas.size(); ++k) {
+                    const PixelRect& m = areas[k];
+                    if (y < m.y || y >= m.y + m.height)
+                        continue;
+                    const int left = std::max(m.x, 0);
+                    const int right = std::min(m.x + m.width, width);
+                    for (int x = left; x < right; ++x) {
+                        std::uint8_t rgb[3];
+                        placed[k].pixel(x - m.x, y - m.y, rgb);
+                        std::uint8_t* px = out + 3 * static_cast<std::size_t>(x);
+                        px[0] = rgb[2];
+                        px[1] = rgb[1];
+                        px[2] = rgb[0];
+                    }
                 }
             }
+        };
+        std::thread helper;
+        if (twoThreads && rows >= 16) {
+            try {
+                helper = std::thread(fill, rows / 2, rows);
+            } catch (const std::system_error&) {
+                // No thread to be had: this one does it all.
+            }
         }
+        fill(0, helper.joinable() ? rows / 2 : rows);
+        if (helper.joinable())
+            helper.join();
         BmpWriter::Placement p;
         p.fileOffset = file.offsetOfRow(top + rows - 1);
         p.pieceSize = stride * static_cast<std::size_t>(rows);
