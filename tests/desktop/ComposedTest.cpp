@@ -87,9 +87,6 @@ TEST(Composed, GSettingsDesktopsGetEveryFitAndASolidColour)
         std::vector<std::string> sent;
     };
     for (const Case& c : std::vector<Case>{
-             {"GNOME stretch, the user's colour left alone", &makeGnomeBackend, {},
-              {gnome + " picture-options = stretched", gnome + " picture-uri = " + uri,
-               gnome + " picture-uri-dark = " + uri, "sync"}},
              {"GNOME fill with a colour", &makeGnomeBackend, {FitMode::Fill, {0x10, 0x20, 0x30}},
               {gnome + " picture-options = zoom", gnome + " primary-color = #102030",
                gnome + " color-shading-type = solid", gnome + " picture-uri = " + uri,
@@ -99,9 +96,6 @@ TEST(Composed, GSettingsDesktopsGetEveryFitAndASolidColour)
                cinnamon + " color-shading-type = solid", cinnamon + " picture-uri = " + uri, "sync"}},
              {"MATE center", &makeMateBackend, {FitMode::Center, {0xff, 0xee, 0xdd}},
               {mate + " picture-options = centered", mate + " primary-color = #ffeedd",
-               mate + " color-shading-type = solid", mate + " picture-filename = " + scene.red, "sync"}},
-             {"MATE tile", &makeMateBackend, {FitMode::Tile, {}},
-              {mate + " picture-options = wallpaper", mate + " primary-color = #000000",
                mate + " color-shading-type = solid", mate + " picture-filename = " + scene.red, "sync"}},
          }) {
         SCOPED_TRACE(c.name);
