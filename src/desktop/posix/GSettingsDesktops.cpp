@@ -1,8 +1,11 @@
 // Desktops that keep their background in GSettings: GNOME (and the desktops
-// built on its schema), Cinnamon and MATE.
+// built on its schema), Cinnamon and MATE. Their picture-options name the fit
+// modes alike, but each shows one picture for all monitors: a picture of its
+// own on each is one picture composed from the monitors' layout, spanned.
 #include "desktop/DesktopBackend.h"
 
 #include "desktop/DesktopFiles.h"
+#include "desktop/posix/Composed.h"
 #include "platform/Error.h"
 
 #include <gio/gio.h>
@@ -140,20 +143,44 @@ const char* pictureOption(FitMode fit)
 
 class GSettingsDesktop final : public LayoutBackend {
 public:
-    GSettingsDesktop(std::unique_ptr<SettingsStore> settings, DesktopKeys keys)
+    GSettingsDesktop(std::unique_ptr<SettingsStore> settings, DesktopKeys keys, ScreenReader screen)
         : m_settings(std::move(settings))
         , m_keys(std::move(keys))
+        , m_screen(std::move(screen))
     {
     }
 
     void showWallpaper(const std::string& path) override
     {
         requireReadableFile(path);
+        show(path, pictureOption(layout().fit));
+    }
+
+    // Throws when the X display cannot be read (the hand-over counts one then).
+    int monitorCount() override { return static_cast<int>(m_screen().monitors.size()); }
+
+    bool showWallpapers(const std::vector<std::string>& paths) override
+    {
+        if (paths.size() <= 1) {
+            showWallpaper(paths.front());
+            return true;
+        }
+        // The monitors are read again: they may have changed since they were counted.
+        show(composedWallpaper(m_screen(), paths, layout(), wallpaperCacheFolder()), "spanned");
+        return true;
+    }
+
+private:
+    void show(const std::string& path, const char* options)
+    {
         // The style first: setting the picture makes the desktop redraw.
-        m_settings->setString(m_keys.schema, m_keys.optionsKey, pictureOption(layout().fit));
+        m_settings->setString(m_keys.schema, m_keys.optionsKey, options);
         if (layout() != PictureLayout{} || m_colourSet) {
-            // Left as the user had it until a project asks for a colour.
+            // Left as the user had it until a project asks for a colour; a
+            // gradient would blend it with the secondary colour.
             m_settings->setString(m_keys.schema, "primary-color", colourText(layout().background));
+            if (m_settings->hasKey(m_keys.schema, "color-shading-type"))
+                m_settings->setString(m_keys.schema, "color-shading-type", "solid");
             m_colourSet = true;
         }
         if (m_keys.pathKey)
@@ -174,9 +201,9 @@ public:
         }
     }
 
-private:
     std::unique_ptr<SettingsStore> m_settings;
     DesktopKeys m_keys;
+    ScreenReader m_screen;
     bool m_slideshowReported = false;
     bool m_colourSet = false;
 };
@@ -205,9 +232,14 @@ std::unique_ptr<SettingsStore> makeGSettingsStore()
     return std::make_unique<GSettingsStore>();
 }
 
+std::unique_ptr<DesktopBackend> makeGnomeBackend(std::unique_ptr<SettingsStore> settings, ScreenReader screen)
+{
+    return std::make_unique<GSettingsDesktop>(std::move(settings), gnomeKeys(), std::move(screen));
+}
+
 std::unique_ptr<DesktopBackend> makeGnomeBackend(std::unique_ptr<SettingsStore> settings)
 {
-    return std::make_unique<GSettingsDesktop>(std::move(settings), gnomeKeys());
+    return makeGnomeBackend(std::move(settings), readXMonitors);
 }
 
 std::unique_ptr<DesktopBackend> makeGnomeBackend()
@@ -215,9 +247,14 @@ std::unique_ptr<DesktopBackend> makeGnomeBackend()
     return makeGnomeBackend(makeGSettingsStore());
 }
 
+std::unique_ptr<DesktopBackend> makeCinnamonBackend(std::unique_ptr<SettingsStore> settings, ScreenReader screen)
+{
+    return std::make_unique<GSettingsDesktop>(std::move(settings), cinnamonKeys(), std::move(screen));
+}
+
 std::unique_ptr<DesktopBackend> makeCinnamonBackend(std::unique_ptr<SettingsStore> settings)
 {
-    return std::make_unique<GSettingsDesktop>(std::move(settings), cinnamonKeys());
+    return makeCinnamonBackend(std::move(settings), readXMonitors);
 }
 
 std::unique_ptr<DesktopBackend> makeCinnamonBackend()
@@ -225,9 +262,14 @@ std::unique_ptr<DesktopBackend> makeCinnamonBackend()
     return makeCinnamonBackend(makeGSettingsStore());
 }
 
+std::unique_ptr<DesktopBackend> makeMateBackend(std::unique_ptr<SettingsStore> settings, ScreenReader screen)
+{
+    return std::make_unique<GSettingsDesktop>(std::move(settings), mateKeys(), std::move(screen));
+}
+
 std::unique_ptr<DesktopBackend> makeMateBackend(std::unique_ptr<SettingsStore> settings)
 {
-    return std::make_unique<GSettingsDesktop>(std::move(settings), mateKeys());
+    return makeMateBackend(std::move(settings), readXMonitors);
 }
 
 std::unique_ptr<DesktopBackend> makeMateBackend()
