@@ -91,6 +91,12 @@ TEST(Composed, GSettingsDesktopsGetEveryFitAndASolidColour)
               {gnome + " picture-options = zoom", gnome + " primary-color = #102030",
                gnome + " color-shading-type = solid", gnome + " picture-uri = " + uri,
                gnome + " picture-uri-dark = " + uri, "sync"}},
+             // GNOME Shell leaves the bands black: the picture is composed
+             // with them in the colour, and spanned.
+             {"GNOME fit with a colour", &makeGnomeBackend, {FitMode::Fit, {0x10, 0x20, 0x30}},
+              {gnome + " picture-options = spanned", gnome + " primary-color = #102030",
+               gnome + " color-shading-type = solid", gnome + " picture-uri = " + fileUri(scene.cached(0)),
+               gnome + " picture-uri-dark = " + fileUri(scene.cached(0)), "sync"}},
              {"Cinnamon fit", &makeCinnamonBackend, {FitMode::Fit, {}},
               {cinnamon + " picture-options = scaled", cinnamon + " primary-color = #000000",
                cinnamon + " color-shading-type = solid", cinnamon + " picture-uri = " + uri, "sync"}},

@@ -280,10 +280,10 @@ TEST(DesktopSent, EachDesktopGetsTheFitInItsOwnWords)
     const Colour blue{0, 0, 255};
     for (const Case& c : std::vector<Case>{
              {{FitMode::Stretch, {}}, {"stretch"}, "stretch", {gnome + " picture-options = stretched"}},
-             {{FitMode::Fill, {}}, {"fill"}, "zoom",
-              {gnome + " picture-options = zoom", gnome + " primary-color = #000000"}},
-             {{FitMode::Fit, blue}, {"fit", "#0000ff"}, std::nullopt,
-              {gnome + " picture-options = scaled", gnome + " primary-color = #0000ff"}},
+             {{FitMode::Fill, blue}, {"fill", "#0000ff"}, std::nullopt,
+              {gnome + " picture-options = zoom", gnome + " primary-color = #0000ff"}},
+             {{FitMode::Fit, {}}, {"fit"}, "fit",
+              {gnome + " picture-options = scaled", gnome + " primary-color = #000000"}},
              {{FitMode::Center, {}}, {"center"}, "center",
               {gnome + " picture-options = centered", gnome + " primary-color = #000000"}},
              {{FitMode::Tile, {}}, {"tile"}, "tile",

@@ -125,7 +125,9 @@ left="160,200 480,200" right="860,200 1180,200" both="160,200 480,200 860,200 11
 # --- the fit and the background colour on every screen ------------------------------------
 # Under fill only the tall picture's middle stripe shows; under fit the
 # square is letterboxed in the background colour (navy, #203040).
-for mode in "fill tall #000000|red red red red|$both" \
+# Under stretch the tall picture's top and bottom would show (the panel
+# covers the bottom of the left screen only).
+for mode in "fill tall #000000|red red red red red|160,5 160,240 860,5 860,240 860,470" \
             "fit square #203040|navy green navy green|40,200 320,200 740,200 1020,200"; do
   IFS='|' read -r setting expected points <<<"$mode"
   read -r fit picture colour <<<"$setting"

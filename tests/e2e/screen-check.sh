@@ -42,6 +42,8 @@ expect_screen() {
     [ "$SECONDS" -ge "$deadline" ] && break
     sleep 0.2
   done
+  # E2E_SHOTS=<folder> keeps the screen that did not read right.
+  [ -n "${E2E_SHOTS:-}" ] && cp "$work/shot.png" "$E2E_SHOTS/$(basename "$0" .sh).png"
   fail "$what: the screen reads '$seen', not '$expected'"
 }
 
@@ -73,6 +75,6 @@ make_pictures() {
   convert -size 4x4 xc:'#ff0000' xc:'#0000ff' +append -type TrueColor BMP3:"$p/red-blue.bmp"
   convert -size 4x4 xc:'#00ff00' xc:'#ffff00' +append -type TrueColor BMP3:"$p/green-yellow.bmp"
   convert -size 4x4 xc:'#00ff00' -type TrueColor BMP3:"$p/square.bmp"
-  convert -size 2x7 xc:'#00ff00' -size 2x2 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor BMP3:"$p/tall.bmp"
+  convert -size 2x7 xc:'#00ff00' -size 2x6 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor BMP3:"$p/tall.bmp"
   convert -size 50x100 xc:'#00ff00' xc:'#0000ff' +append -type TrueColor BMP3:"$p/small.bmp"
 }

@@ -126,6 +126,9 @@ struct DesktopKeys {
     const char* pathKey;                  // or null
     const char* slideshowSchema;          // or null
     const char* slideshowKey;
+    // Whether the bands a fitted or centred picture leaves show the
+    // primary colour; GNOME Shell leaves them black.
+    bool colourBands = true;
 };
 
 // picture-options for each fit.
@@ -153,6 +156,11 @@ public:
     void showWallpaper(const std::string& path) override
     {
         requireReadableFile(path);
+        const bool bands = layout().fit == FitMode::Fit || layout().fit == FitMode::Center;
+        if (bands && !m_keys.colourBands && layout().background != Colour{}) {
+            show(composedWallpaper(m_screen(), {path}, layout(), wallpaperCacheFolder()), "spanned");
+            return;
+        }
         show(path, pictureOption(layout().fit));
     }
 
@@ -211,7 +219,7 @@ private:
 DesktopKeys gnomeKeys()
 {
     return {"org.gnome.desktop.background", "picture-options", {"picture-uri", "picture-uri-dark"}, nullptr,
-            nullptr, nullptr};
+            nullptr, nullptr, false};
 }
 
 DesktopKeys cinnamonKeys()
