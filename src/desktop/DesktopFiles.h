@@ -4,6 +4,7 @@
 // make a desktop which caches pictures by name load the new one.
 
 #include <string>
+#include <vector>
 
 namespace plimbury::desktop {
 
@@ -26,6 +27,13 @@ void requireReadableFile(const std::string& path);
 // link and the copy both fail, and the "Cannot open file" text when `path`
 // cannot be read.
 std::string freshWallpaperPath(const std::string& path, const std::string& folder);
+
+// Fresh names for the pictures of one change that shows several (one for each
+// monitor), as freshWallpaperPath hands out one: wallpaper-<n>-<i><extension>,
+// i counting from 1, all with the same n, so that the whole of the newest
+// earlier change stays. One path gets the name freshWallpaperPath gives it.
+// After a failure none of the new names is left.
+std::vector<std::string> freshWallpaperPaths(const std::vector<std::string>& paths, const std::string& folder);
 
 // ${XDG_CACHE_HOME:-$HOME/.cache}/plimbury
 std::string wallpaperCacheFolder();

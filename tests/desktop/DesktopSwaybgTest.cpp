@@ -118,9 +118,9 @@ TEST(DesktopSwaybg, EachChangeStartsOneChildAndEndsThePreviousOnlyOnceTheNewOneH
     EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
     EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), kNoError);
     EXPECT_EQ(scene.story(), (std::vector<std::string>{
-                                 "start 1 -m stretch -i " + scene.cached(0),
+                                 "start 1 -m stretch -i " + scene.cached(0) + " -c #000000",
                                  "drawn 1",
-                                 "start 2 -m stretch -i " + scene.cached(1),
+                                 "start 2 -m stretch -i " + scene.cached(1) + " -c #000000",
                                  "drawn 2",
                                  "end 1",
                              }));
@@ -143,11 +143,11 @@ TEST(DesktopSwaybg, AFailedChangeIsReportedAndLeavesThePreviousChildDrawing)
     };
     const std::vector<Failure> failures{
         {"exit", "swaybg did not set the wallpaper (exit status 1): Unable to connect to the compositor.",
-         {"start 2 -m stretch -i " + scene.cached(1)}},
+         {"start 2 -m stretch -i " + scene.cached(1) + " -c #000000"}},
         {"badpicture",
          "swaybg did not set the wallpaper: Failed to load background image (bad). Failed to load image: " +
              scene.cached(1),
-         {"start 3 -m stretch -i " + scene.cached(1), "end 3"}},
+         {"start 3 -m stretch -i " + scene.cached(1) + " -c #000000", "end 3"}},
     };
     for (const Failure& f : failures) {
         SCOPED_TRACE(f.mode);
@@ -166,6 +166,47 @@ TEST(DesktopSwaybg, AFailedChangeIsReportedAndLeavesThePreviousChildDrawing)
 
     ScopedEnv noSwaybg("PATH", scene.dir.file("cache").c_str());
     EXPECT_EQ(errorOf([&] { backend->showWallpaper(scene.picture); }), "Cannot start swaybg. No such file or directory");
+}
+
+TEST(DesktopSwaybg, OneChildDrawsEachOfSwaysOutputsWithAPictureOfItsOwn)
+{
+    Scene scene;
+    const std::string second = scene.dir.file("second.png");
+    writeFile(second, "PNG second");
+    // A stand-in swaymsg that lists two outputs, the right one first.
+    writeFile(scene.dir.file("bin/swaymsg"),
+              "#!/bin/sh\n[ \"$*\" = \"-r -t get_outputs\" ] || exit 2\n"
+              "echo '[{\"name\": \"RIGHT 2\", \"active\": true, \"rect\": {\"x\": 640, \"y\": 0, \"width\": 640, \"height\": 480}},'\n"
+              "echo ' {\"name\": \"LEFT-1\", \"active\": true, \"rect\": {\"x\": 0, \"y\": 0, \"width\": 640, \"height\": 480}}]'\n");
+    chmod(scene.dir.file("bin/swaymsg").c_str(), 0755);
+    const std::string cache = scene.dir.file("cache") + "/plimbury/";
+
+    {
+        ScopedEnv sway("SWAYSOCK", "/run/user/1000/sway-ipc.sock");
+        auto backend = makeSwaybgBackend();
+        EXPECT_EQ(backend->monitorCount(), 2);
+        ASSERT_TRUE(backend->setLayout({FitMode::Center, {255, 0, 0}}));
+        bool each = false;
+        EXPECT_EQ(errorOf([&] { each = backend->showWallpapers({second, scene.picture, second}); }), kNoError);
+        EXPECT_TRUE(each);
+        EXPECT_EQ(scene.story(), (std::vector<std::string>{
+                                     "start 1 -o LEFT-1 -m center -i " + cache + "wallpaper-0-1.png -c #ff0000 "
+                                     "-o RIGHT 2 -m center -i " + cache + "wallpaper-0-2.bmp -c #ff0000",
+                                     "drawn 1",
+                                 }));
+        EXPECT_EQ(readFile(cache + "wallpaper-0-2.bmp"), "BM picture");
+    }
+    writeFile(scene.log, "");
+
+    // Elsewhere the outputs are not known: one picture everywhere, and the
+    // hand-over is told so.
+    ScopedEnv noSway("SWAYSOCK", nullptr);
+    auto backend = makeSwaybgBackend();
+    EXPECT_EQ(backend->monitorCount(), 1);
+    bool each = true;
+    EXPECT_EQ(errorOf([&] { each = backend->showWallpapers({second, scene.picture}); }), kNoError);
+    EXPECT_FALSE(each);
+    EXPECT_EQ(scene.story().front(), "start 1 -m stretch -i " + cache + "wallpaper-1.png -c #000000");
 }
 
 TEST(DesktopSwaybg, TheChildEndsWhenTheProgramIsKilled)

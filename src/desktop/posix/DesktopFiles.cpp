@@ -125,8 +125,13 @@ std::string wallpaperCacheFolder()
 
 std::string freshWallpaperPath(const std::string& path, const std::string& folder)
 {
-    requireReadableFile(path);
-    const std::string extension = fs::path(path).extension().string();
+    return freshWallpaperPaths({path}, folder).front();
+}
+
+std::vector<std::string> freshWallpaperPaths(const std::vector<std::string>& paths, const std::string& folder)
+{
+    for (const std::string& path : paths)
+        requireReadableFile(path);
 
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -141,27 +146,40 @@ std::string freshWallpaperPath(const std::string& path, const std::string& folde
         if (n > newest)
             newest = n;
     }
-    const std::string fresh = folder + "/" + std::string(kPrefix) + std::to_string(newest + 1) + extension;
+    const std::string stem = folder + "/" + std::string(kPrefix) + std::to_string(newest + 1);
 
-    // A hard link costs nothing and stays the picture it was: "lumavue.bmp"
-    // is replaced by a rename at the next change, never rewritten in place.
-    // Links fail across file systems and for other users' files where the
-    // system protects hard links; a copy serves then.
-    if (link(path.c_str(), fresh.c_str()) != 0) {
-        if (errno == EEXIST)
-            cannotCreate(fresh, EEXIST);
-        if (!fs::is_directory(folder, ec))
-            cannotCreate(fresh, folderError ? folderError : ENOENT);
-        copyFile(path, fresh);
+    std::vector<std::string> made;
+    try {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const std::string& path = paths[i];
+            const std::string fresh = stem + (paths.size() > 1 ? "-" + std::to_string(i + 1) : std::string()) +
+                                      fs::path(path).extension().string();
+            // A hard link costs nothing and stays the picture it was:
+            // "lumavue.bmp" is replaced by a rename at the next change, never
+            // rewritten in place. Links fail across file systems and for other
+            // users' files where the system protects hard links; a copy serves then.
+            if (link(path.c_str(), fresh.c_str()) != 0) {
+                if (errno == EEXIST)
+                    cannotCreate(fresh, EEXIST);
+                if (!fs::is_directory(folder, ec))
+                    cannotCreate(fresh, folderError ? folderError : ENOENT);
+                copyFile(path, fresh);
+            }
+            made.push_back(fresh);
+        }
+    } catch (...) {
+        for (const std::string& fresh : made)
+            unlink(fresh.c_str());
+        throw;
     }
 
-    // The one handed over last time is what the desktop shows until it has
-    // taken the new one (and still, should this hand-over fail): it stays
-    // until the next change. So at most two are ever there.
+    // The ones handed over last time are what the desktop shows until it has
+    // taken the new ones (and still, should this hand-over fail): they stay
+    // until the next change. So at most two changes' pictures are ever there.
     for (const auto& [n, old] : earlier)
         if (n < newest)
             fs::remove(old, ec);
-    return fresh;
+    return made;
 }
 
 } // namespace plimbury::desktop

@@ -57,8 +57,8 @@ public:
     {
         // Plasma caches pictures by name and ignores a name it already shows.
         std::vector<std::string> uris;
-        for (const std::string& path : paths)
-            uris.push_back(fileUri(freshWallpaperPath(path, wallpaperCacheFolder())));
+        for (const std::string& shown : freshWallpaperPaths(paths, wallpaperCacheFolder()))
+            uris.push_back(fileUri(shown));
         const std::string printed = m_runner(plasmaWallpaperScript(uris, layout()));
         if (printed.find("no desktops") != std::string::npos)
             throw Error("The Plasma desktop has no desktop to show the wallpaper on");

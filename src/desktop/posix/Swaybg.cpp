@@ -4,8 +4,10 @@
 #include "desktop/DesktopBackend.h"
 
 #include "desktop/DesktopFiles.h"
+#include "desktop/posix/SwayOutputs.h"
 #include "platform/Error.h"
 #include "platform/Launcher.h"
+#include "platform/System.h"
 
 #include <cerrno>
 #include <chrono>
@@ -130,27 +132,73 @@ class SwaybgBackend final : public LayoutBackend {
 public:
     void showWallpaper(const std::string& path) override
     {
+        draw({{"", path}});
+    }
+
+    int monitorCount() override
+    {
+        const std::optional<std::vector<MonitorArea>> outputs = knownOutputs();
+        return outputs ? static_cast<int>(outputs->size()) : 1;
+    }
+
+    bool showWallpapers(const std::vector<std::string>& paths) override
+    {
+        const std::optional<std::vector<MonitorArea>> outputs =
+            paths.size() > 1 ? knownOutputs() : std::vector<MonitorArea>{};
+        if (!outputs || outputs->empty()) {
+            showWallpaper(paths.front());
+            return outputs.has_value();
+        }
+        std::vector<std::pair<std::string, std::string>> outputPictures;
+        for (std::size_t i = 0; i < outputs->size(); ++i)
+            outputPictures.emplace_back((*outputs)[i].name, paths[i % paths.size()]);
+        draw(outputPictures);
+        return true;
+    }
+
+private:
+    // The outputs in their order where the compositor lists them: sway's,
+    // through swaymsg. Others have only the Wayland protocol's own list,
+    // which this program does not read: nullopt there.
+    static std::optional<std::vector<MonitorArea>> knownOutputs()
+    {
+        if (environmentValue("SWAYSOCK").empty())
+            return std::nullopt;
+        return readSwayOutputs(&runSwaymsg);
+    }
+    static CommandResult runSwaymsg(const std::vector<std::string>& argv) { return runCommand(argv); }
+
+    // One swaybg draws every output: each (output, picture) pair is a group
+    // of its options, and an empty output name means all of them.
+    void draw(const std::vector<std::pair<std::string, std::string>>& outputPictures)
+    {
         const std::string program = findProgram("swaybg");
         if (program.empty())
             throw Error("Cannot start swaybg. " + systemErrorText(ENOENT));
-        // swaybg opens the picture again whenever an output appears or
-        // changes, so it needs a name that keeps its picture for as long as
-        // it runs: "lumavue.bmp" is replaced at the next change, and the
+        // swaybg opens the pictures again whenever an output appears or
+        // changes, so they need names that keep their pictures for as long
+        // as it runs: "lumavue.bmp" is replaced at the next change, and the
         // user's own file may be edited or removed.
-        const std::string shown = freshWallpaperPath(path, wallpaperCacheFolder());
-        // After a failed change the picture of the swaybg still running must
-        // stay the newest, or the next change would remove it.
+        std::vector<std::string> pictures;
+        for (const auto& outputPicture : outputPictures)
+            pictures.push_back(outputPicture.second);
+        const std::vector<std::string> shown = freshWallpaperPaths(pictures, wallpaperCacheFolder());
+        // After a failed change the pictures of the swaybg still running must
+        // stay the newest, or the next change would remove them.
         auto refused = [&](const std::string& text) {
-            unlink(shown.c_str());
+            for (const std::string& name : shown)
+                unlink(name.c_str());
             return Error(text);
         };
-        Log log;
-        // swaybg's modes are the fit words; its colour fills what the picture leaves.
-        std::vector<std::string> argv{"swaybg", "-m", fitWord(layout().fit), "-i", shown};
-        if (layout().background != Colour{}) {
-            argv.push_back("-c");
-            argv.push_back(colourText(layout().background));
+        // swaybg's modes are the fit words; its colour fills what the
+        // picture leaves, black too: without one it leaves that transparent.
+        std::vector<std::string> argv{"swaybg"};
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (!outputPictures[i].first.empty())
+                argv.insert(argv.end(), {"-o", outputPictures[i].first});
+            argv.insert(argv.end(), {"-m", fitWord(layout().fit), "-i", shown[i], "-c", colourText(layout().background)});
         }
+        Log log;
         ChildProgram started(program, argv, log.fd());
         if (!started.running())
             throw refused("Cannot start swaybg. " + systemErrorText(started.startError()));
@@ -190,7 +238,6 @@ public:
         m_drawing = std::move(started);
     }
 
-private:
     ChildProgram m_drawing;
 };
 
