@@ -1,5 +1,6 @@
 #include "app/TForm1.h"
 
+#include "app/DesktopNotice.h"
 #include "app/DisplayDialog.h"
 #include "app/Skin.h"
 #include "app/TmyImage.h"
@@ -260,6 +261,7 @@ void TForm1::createControls()
     Exit1 = PopupMenu1->addAction(QStringLiteral("Exit"));
     Exit1->setObjectName(QStringLiteral("Exit1"));
     m_tray = new TrayIcon(skin::applicationIcon(), PopupMenu1, Setup1, Exit1, this);
+    m_notice = new DesktopNotice(m_services.notificationBus, this);
 }
 
 void TForm1::connectHandlers()
@@ -330,6 +332,7 @@ void TForm1::connectHandlers()
     connect(m_tray, &TrayIcon::leftClicked, this, guard(&TForm1::comeBackFromTray));
     connect(m_tray, &TrayIcon::setupRequested, this, guard(&TForm1::Setup1Click));
     connect(m_tray, &TrayIcon::exitRequested, this, guard(&TForm1::Exit1Click));
+    connect(m_notice, &DesktopNotice::showRequested, this, guard(&TForm1::comeBackFromTray));
 }
 
 QRegion TForm1::windowRegion()
@@ -557,13 +560,14 @@ void TForm1::Label6Click() { enableOnly(Edit6, Edit4, Edit5); }
 
 // --- Tray ------------------------------------------------------------------------
 
-void TForm1::goToTray(const QString& tip)
+bool TForm1::goToTray(const QString& tip)
 {
     m_trayTip = tip;
-    m_tray->add(trayTip());
+    const bool added = m_tray->add(trayTip());
     // Hidden even where no notification area shows the icon: the rotation
     // goes on, and starting the program again is the way back.
     hide();
+    return m_services.trayAvailable ? m_services.trayAvailable() : added;
 }
 
 void TForm1::comeBackFromTray()
@@ -572,6 +576,7 @@ void TForm1::comeBackFromTray()
     raise();
     activateWindow();
     m_tray->remove();
+    m_notice->withdraw();
 }
 
 void TForm1::Timer3Timer()

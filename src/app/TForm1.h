@@ -11,9 +11,11 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
+class DesktopNotice;
 class QAction;
 class QGroupBox;
 class QLabel;
@@ -55,6 +57,12 @@ struct AppServices {
     std::string executableFolder; // help page
     std::string dataFolder;       // "lumavue.bmp" and VidoZeziv
     QStringList arguments;        // command-line arguments, program name excluded
+    // Whether a notification area shows the tray icon; QSystemTrayIcon's
+    // answer when not set.
+    std::function<bool()> trayAvailable;
+    // The D-Bus connection (by name) that carries the desktop notification
+    // sent where no notification area shows the icon; the session bus when empty.
+    QString notificationBus;
 };
 
 class TForm1 final : public QWidget {
@@ -125,15 +133,17 @@ public:
     void Setup1Click();
     void Exit1Click();
     // Adds the tray icon with `tip` (" (paused)" added while the show is
-    // paused) and hides the window.
-    void goToTray(const QString& tip);
+    // paused) and hides the window. Returns false when no notification area
+    // shows the icon.
+    bool goToTray(const QString& tip);
 
     // A command of a later copy (--next, --pause, ...): what it prints and
     // its exit status. Errors come back as text, never as a message box: the
     // person who asked reads them where they asked.
     plimbury::ControlReply controlCommand(plimbury::ControlCommand command);
     bool paused() const;
-    // Shows the window again and removes the tray icon.
+    // Shows the window again and removes the tray icon (and the desktop
+    // notification standing in for it).
     void comeBackFromTray();
 
     // Puts a loaded project into the window: both working lists and their
@@ -190,6 +200,7 @@ private:
     QAction* Exit1 = nullptr;
     QTimer Timer1, Timer2, Timer3, Timer6, Timer7;
     TrayIcon* m_tray = nullptr;
+    DesktopNotice* m_notice = nullptr;   // says where the window went when no tray icon can
 
     // --- Program-wide state ---
     std::string m_selectedProject;      // settime_selected, read once at start

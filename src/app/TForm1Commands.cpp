@@ -3,6 +3,7 @@
 // what comes back; the connections run each of them inside the error guard.
 #include "app/TForm1.h"
 
+#include "app/DesktopNotice.h"
 #include "widgets/SortedListBox.h"
 #include "platform/Clock.h"
 #include "project/ProjectCommands.h"
@@ -83,5 +84,9 @@ void TForm1::myImage_donetClick()
         plimbury::stampNumberText(saved));
     // A new show starts running, whatever was paused before.
     m_runner->runNewShow();
-    goToTray(QStringLiteral("plimbury 2.1"));
+    // Without a tray icon the window would just vanish; the log-on start
+    // (Timer3) stays silent, as the user did not ask for anything then.
+    if (!goToTray(QStringLiteral("plimbury 2.1")))
+        m_notice->show(trayTip(), QStringLiteral("The wallpaper and the screen saver change on schedule in the "
+                                                 "background. Start Plimbury again to bring the window back."));
 }

@@ -26,6 +26,9 @@ AppHarness::AppHarness()
     services.executablePath = "/opt/plimbury test/bin/plimbury";
     services.executableFolder = "/opt/plimbury test/bin";
     services.dataFolder = dir.file("data");
+    // A connection name never opened: no desktop notification from a window
+    // test reaches the desktop the tests run on.
+    services.notificationBus = QStringLiteral("plimbury-tests-no-bus");
 }
 
 AppHarness::~AppHarness()
