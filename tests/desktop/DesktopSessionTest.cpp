@@ -593,6 +593,96 @@ TEST(DesktopSession, X11WatchSaysWhenTheMonitorsOrTheScreenChange)
     }
 }
 
+// ---- XFCE, each layout and each monitor ---------------------------------------------
+
+TEST(DesktopSession, XfceBackdropsTakeTheLayoutAndEachMonitorItsOwnPicture)
+{
+    if (!haveProgram("xfconf-query") || !haveProgram("dbus-daemon") || !haveProgram("Xvfb") || !haveProgram("xrandr"))
+        GTEST_SKIP() << "xfconf, dbus-daemon, Xvfb or xrandr is not installed (packages xfconf, dbus, xvfb, "
+                        "x11-xserver-utils)";
+
+    TempDir dir;
+    const std::string first = dir.file("first.bmp");
+    const std::string second = dir.file("second.bmp");
+    writeFile(first, "BM");
+    writeFile(second, "BM");
+    ScopedEnv config("XDG_CONFIG_HOME", dir.file("config").c_str());
+    ScopedEnv configDirs("XDG_CONFIG_DIRS", dir.file("no-system-defaults").c_str());
+    ScopedEnv cache("XDG_CACHE_HOME", dir.file("cache").c_str());
+    const std::string cached = dir.file("cache") + "/plimbury/";
+
+    // Three monitors, left to right; xfdesktop writes "DP 2" without its space.
+    const PrivateXServer server(24, "1278x480");
+    ASSERT_FALSE(server.display().empty()) << "Xvfb cannot be started here";
+    const ScopedEnv display("DISPLAY", server.display().c_str());
+    for (const std::vector<std::string>& monitor : std::vector<std::vector<std::string>>{
+             {"DP-3", "426/110x480/130+852+0", "none"},
+             {"HDMI-1", "426/110x480/130+0+0", "screen"},
+             {"DP 2", "426/110x480/130+426+0", "none"}}) {
+        std::vector<std::string> argv{"xrandr", "--setmonitor"};
+        argv.insert(argv.end(), monitor.begin(), monitor.end());
+        const CommandResult defined = runCommand(argv);
+        ASSERT_EQ(defined.exitStatus, 0) << defined.output;
+    }
+
+    PrivateBus bus;
+    ASSERT_FALSE(bus.address().empty());
+    ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str());
+    // HDMI-1 with two workspaces; DP2 and DP-3 without a backdrop yet; one
+    // of a monitor no longer there.
+    const std::string hdmi0 = "/backdrop/screen0/monitorHDMI-1/workspace0";
+    const std::string hdmi1 = "/backdrop/screen0/monitorHDMI-1/workspace1";
+    const std::string gone = "/backdrop/screen0/monitorVGA-1/workspace0";
+    const std::string dp2 = "/backdrop/screen0/monitorDP2/workspace0";
+    const std::string dp3 = "/backdrop/screen0/monitorDP-3/workspace0";
+    for (const std::string& base : {hdmi0, hdmi1, gone})
+        ASSERT_EQ(xfconf({"-p", base + "/last-image", "-n", "-t", "string", "-s", "/usr/share/backgrounds/old.png"}), "");
+    const std::string userColour = "Value is an array with 4 items:\n\n0.100000\n0.200000\n0.300000\n1.000000";
+    ASSERT_EQ(xfconf({"-p", gone + "/rgba1", "-n", "-t", "double", "-t", "double", "-t", "double", "-t", "double", "-s",
+                      "0.1", "-s", "0.2", "-s", "0.3", "-s", "1"}),
+              "");
+
+    auto xfce = makeXfceBackend();
+    EXPECT_EQ(xfce->monitorCount(), 3);
+    EXPECT_EQ(errorOf([&] { EXPECT_TRUE(xfce->showWallpapers({first, second})); }), kNoError);
+    const std::vector<std::pair<std::string, std::string>> shown{
+        {hdmi0, cached + "wallpaper-0.bmp"},         {hdmi1, cached + "wallpaper-0.bmp"},
+        {gone, cached + "wallpaper-0.bmp"},          {dp2, cached + "monitor-1/wallpaper-0.bmp"},
+        {dp3, cached + "wallpaper-0.bmp"}};
+    for (const auto& [base, picture] : shown) {
+        EXPECT_EQ(xfconf({"-p", base + "/last-image"}), picture) << base;
+        EXPECT_EQ(xfconf({"-p", base + "/image-style"}), "3") << base;
+    }
+    EXPECT_EQ(xfconf({"-p", gone + "/rgba1"}), userColour) << "stretched, the colour is the user's";
+    EXPECT_EQ(errorOf([&] { xfce->showWallpapers({first, second}); }), kNoError);
+    EXPECT_EQ(xfconf({"-p", dp2 + "/last-image"}), cached + "monitor-1/wallpaper-1.bmp") << "a new name each time";
+
+    struct LayoutCase {
+        const char* name;
+        PictureLayout layout;
+        const char* imageStyle;
+        const char* rgba;  // of every backdrop; null: the user's
+    };
+    const LayoutCase cases[] = {
+        {"fit, as xfdesktop's scaled", {FitMode::Fit, {0, 128, 255}}, "4", "0.000000\n0.501961\n1.000000\n1.000000"},
+        {"fill, as zoomed", {FitMode::Fill, {}}, "5", "0.000000\n0.000000\n0.000000\n1.000000"},
+        {"center, as centred", {FitMode::Center, {255, 0, 0}}, "1", "1.000000\n0.000000\n0.000000\n1.000000"},
+        {"tile, as tiled", {FitMode::Tile, {255, 255, 255}}, "2", "1.000000\n1.000000\n1.000000\n1.000000"},
+        {"stretch leaves the last colour", {FitMode::Stretch, {0, 255, 0}}, "3", "1.000000\n1.000000\n1.000000\n1.000000"},
+    };
+    for (const LayoutCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(xfce->setLayout(c.layout));
+        EXPECT_EQ(errorOf([&] { xfce->showWallpaper(first); }), kNoError);
+        for (const auto& [base, picture] : shown) {
+            EXPECT_EQ(xfconf({"-p", base + "/image-style"}), c.imageStyle) << base;
+            EXPECT_EQ(xfconf({"-p", base + "/color-style"}), "0") << base << ": a solid colour";
+            EXPECT_EQ(xfconf({"-p", base + "/rgba1"}), std::string("Value is an array with 4 items:\n\n") + c.rgba)
+                << base;
+        }
+    }
+}
+
 } // namespace
 
 #endif
