@@ -646,16 +646,16 @@ TEST(DesktopSession, XfceBackdropsTakeTheLayoutAndEachMonitorItsOwnPicture)
     EXPECT_EQ(xfce->monitorCount(), 3);
     EXPECT_EQ(errorOf([&] { EXPECT_TRUE(xfce->showWallpapers({first, second})); }), kNoError);
     const std::vector<std::pair<std::string, std::string>> shown{
-        {hdmi0, cached + "wallpaper-0.bmp"},         {hdmi1, cached + "wallpaper-0.bmp"},
-        {gone, cached + "wallpaper-0.bmp"},          {dp2, cached + "monitor-1/wallpaper-0.bmp"},
-        {dp3, cached + "wallpaper-0.bmp"}};
+        {hdmi0, cached + "wallpaper-0-1.bmp"},         {hdmi1, cached + "wallpaper-0-1.bmp"},
+        {gone, cached + "wallpaper-0-1.bmp"},          {dp2, cached + "wallpaper-0-2.bmp"},
+        {dp3, cached + "wallpaper-0-1.bmp"}};
     for (const auto& [base, picture] : shown) {
         EXPECT_EQ(xfconf({"-p", base + "/last-image"}), picture) << base;
         EXPECT_EQ(xfconf({"-p", base + "/image-style"}), "3") << base;
     }
     EXPECT_EQ(xfconf({"-p", gone + "/rgba1"}), userColour) << "stretched, the colour is the user's";
     EXPECT_EQ(errorOf([&] { xfce->showWallpapers({first, second}); }), kNoError);
-    EXPECT_EQ(xfconf({"-p", dp2 + "/last-image"}), cached + "monitor-1/wallpaper-1.bmp") << "a new name each time";
+    EXPECT_EQ(xfconf({"-p", dp2 + "/last-image"}), cached + "wallpaper-1-2.bmp") << "a new name each time";
 
     struct LayoutCase {
         const char* name;

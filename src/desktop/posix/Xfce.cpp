@@ -168,15 +168,7 @@ public:
                 monitorNames.push_back(withoutSpaces(monitor.name));
 
         // xfdesktop does not reload a picture whose name it already shows.
-        // Each picture of the change has its own folder: a new name there
-        // removes the names before the last, which another folder's picture
-        // of this same change must not count as.
-        std::vector<std::string> shown;
-        for (std::size_t i = 0; i < paths.size(); ++i) {
-            const std::string folder =
-                wallpaperCacheFolder() + (i == 0 ? std::string() : "/monitor-" + std::to_string(i));
-            shown.push_back(freshWallpaperPath(paths[i], folder));
-        }
+        const std::vector<std::string> shown = freshWallpaperPaths(paths, wallpaperCacheFolder());
         SessionBus bus("The XFCE settings service");
 
         std::set<std::string> backdrops;
