@@ -2,23 +2,29 @@
 # The real program on a real GNOME Shell, read back from the screen:
 #   gnome-shell.sh <plimbury>
 # GNOME Shell as a nested Wayland compositor inside a private Xvfb, with two
-# monitors of 640x480 side by side (one window of 1280x480), on a session
-# bus of its own and an empty private system bus, as an ordinary user when
-# run as root. The program runs as a client of the shell's Xwayland and finds
-# GNOME by itself: the fit mode and background colour on both monitors, then
-# a picture of its own on each monitor (one picture composed and spanned).
-# GNOME Shell takes some ten seconds to come up; the whole test under a minute.
+# monitors of 1024x768 side by side (one window of 2048x768 at the Xvfb's
+# top left corner), on a session bus of its own and an empty private system
+# bus, as an ordinary user when run as root. The program runs as a client of
+# the shell's Xwayland and finds GNOME by itself:
+#  1. the fit mode and background colour on both monitors, then a picture of
+#     its own on each monitor (one picture composed and spanned);
+#  2. a new user's first show: the window's intervals typed and "Save  and
+#     Run" clicked, through the shell, with the mouse and the keyboard. GNOME
+#     has no notification area: the window hides, and the desktop's
+#     notification (seen on the session bus) says where it went; a click on
+#     it brings the window back.
+# GNOME Shell takes some ten seconds to come up; the whole test about a minute.
 # Exit 77 (skipped) when GNOME Shell or a tool is not installed.
 set -euo pipefail
 . "$(dirname "$0")/sway-session.sh"
 program=$(realpath "$1")
 
-needed=(Xvfb gnome-shell Xwayland dbus-daemon gdbus xwd convert)
+needed=(Xvfb gnome-shell gjs Xwayland dbus-daemon dbus-monitor gdbus xwd xdotool convert)
 [ "$(id -u)" -eq 0 ] && needed+=(setpriv useradd)
 for tool in "${needed[@]}"; do
   if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (packages xvfb, gnome-shell, xwayland, dbus, libglib2.0-bin," \
-         "x11-apps, imagemagick)"
+    echo "skipped: $tool is not installed (packages xvfb, gnome-shell, gjs, xwayland, dbus, libglib2.0-bin," \
+         "x11-apps, xdotool, imagemagick)"
     exit 77
   fi
 done
@@ -36,8 +42,9 @@ cleanup() {
 trap cleanup EXIT
 fail() {
   echo "FAIL: $*" >&2
+  [ -n "${E2E_SHOTS:-}" ] && DISPLAY=":$xdisplay" xwd -root -silent | convert xwd:- "$E2E_SHOTS/gnome-shell-failed.png"
   local log
-  for log in shell program; do
+  for log in shell program window; do
     [ -s "$work/$log.log" ] || continue
     echo "--- $log.log" >&2
     grep -v '^$' "$work/$log.log" | tail -n 15 >&2
@@ -51,7 +58,7 @@ mkdir -p "$home/run" "$home/store"
 chmod 700 "$home/run"
 [ -n "$created_user" ] && chown -R "$created_user:" "$home"
 
-exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 1400x600x24 -nolisten tcp 2>/dev/null)
+exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 2100x800x24 -nolisten tcp 2>/dev/null)
 pids+=($!)
 read -r -t 30 xdisplay <&3 || fail "Xvfb did not start"
 
@@ -81,7 +88,7 @@ user_env+=(DBUS_SESSION_BUS_ADDRESS="$bus" DBUS_SYSTEM_BUS_ADDRESS="$system_bus"
            XDG_SESSION_TYPE=wayland)
 
 "${user_env[@]}" DISPLAY=":$xdisplay" LIBGL_ALWAYS_SOFTWARE=1 MUTTER_DEBUG_NUM_DUMMY_MONITORS=2 \
-  MUTTER_DEBUG_DUMMY_MODE_SPECS=640x480 "${runas[@]}" gnome-shell --nested --wayland >"$work/shell.log" 2>&1 &
+  MUTTER_DEBUG_DUMMY_MODE_SPECS=1024x768 "${runas[@]}" gnome-shell --nested --wayland >"$work/shell.log" 2>&1 &
 pids+=($!)
 # Up once it owns its name on the bus and has said which X display its
 # Xwayland serves.
@@ -137,15 +144,15 @@ make_pictures
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$home/store/HKEY_LOCAL_MACHINE.ini"
 touch "$project"
 [ -n "$created_user" ] && chown -R "$created_user:" "$home/store" "$project"
-quarters="160,240 480,240 800,240 1120,240"
+quarters="256,384 768,384 1280,384 1792,384"
 
 # --- the fit and the background colour on both monitors ------------------------------------
 # Under fill only the tall picture's middle stripe shows; under fit the
 # square is letterboxed in the background colour (navy, #203040).
 # Under stretch the tall picture's top and bottom would show (the top bar
 # covers the top of the left monitor only).
-for mode in "fill tall #000000|red red red red red|160,240 160,470 800,5 800,240 800,470" \
-            "fit square #203040|navy green navy green|40,240 320,240 680,240 960,240"; do
+for mode in "fill tall #000000|red red red red red|256,384 256,760 1280,5 1280,384 1280,760" \
+            "fit square #203040|navy green navy green|60,384 512,384 1084,384 1536,384"; do
   IFS='|' read -r setting expected points <<<"$mode"
   read -r fit picture colour <<<"$setting"
   display=("[display]" "fit=$fit" "background=$colour")
@@ -166,3 +173,82 @@ expect_screen "green green green yellow" "GNOME, monitors=each: the third and, w
 stop
 grep -qi "error" "$work/program.log" && fail "the program reported an error"
 echo "ok: GNOME Shell shows each fit and a picture of its own on each monitor"
+
+# --- a new user's first Save and Run --------------------------------------------------------
+# The shell starts its notification service (gjs) itself.
+for _ in $(seq 150); do
+  "${user_env[@]}" "${runas[@]}" gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+    --method org.freedesktop.DBus.NameHasOwner org.freedesktop.Notifications 2>/dev/null | grep -q true && break
+  sleep 0.2
+done
+"${user_env[@]}" "${runas[@]}" dbus-monitor --session "interface='org.freedesktop.Notifications'" \
+  >"$work/notifications.log" 2>&1 &
+pids+=($!)
+mkdir -p "$home/first-store"
+[ -n "$created_user" ] && chown "$created_user:" "$home/first-store"
+window_env=("${program_env[@]}" PLIMBURY_REGISTRY="$home/first-store" QT_QPA_PLATFORM=xcb)
+"${window_env[@]}" "${runas[@]}" "$program" >"$work/window.log" 2>&1 &
+plimbury_pid=$!
+pids+=("$plimbury_pid")
+# The program's visible windows on the shell's X display.
+visible() {
+  "${user_env[@]}" DISPLAY="$xwayland" XAUTHORITY="$xauthority" "${runas[@]}" \
+    xdotool search --onlyvisible --pid "$plimbury_pid" 2>/dev/null || true
+}
+main=""
+for _ in $(seq 100); do
+  main=$(visible | head -n 1)
+  [ -n "$main" ] && break
+  sleep 0.2
+done
+[ -n "$main" ] || fail "the program's window did not show"
+eval "$("${user_env[@]}" DISPLAY="$xwayland" XAUTHORITY="$xauthority" "${runas[@]}" \
+  xdotool getwindowgeometry --shell "$main")"
+# The shell's window is at the Xvfb's top left: the X display's coordinates
+# are the Xvfb's. Skin controls at their places in the window.
+click() { DISPLAY=":$xdisplay" xdotool mousemove $((X + $1)) $((Y + $2)) click 1; sleep 0.3; }
+type_text() { DISPLAY=":$xdisplay" xdotool key ctrl+a type --delay 20 "$1"; sleep 0.2; }
+click 299 152   # the screen saver page
+click 239 314   # its minutes
+type_text 7
+click 158 154   # the wallpaper page
+click 239 314
+type_text 5
+click 171 467   # "Save  and  Run"
+for _ in $(seq 100); do [ "$(visible | wc -l)" -ge 2 ] && break; sleep 0.1; done
+[ "$(visible | wc -l)" -ge 2 ] || fail "Save and Run opened no file dialog"
+type_text "$home/first.lmv"
+DISPLAY=":$xdisplay" xdotool key Return
+hidden=""
+for _ in $(seq 100); do
+  [ -z "$(visible)" ] && { hidden=yes; break; }
+  sleep 0.1
+done
+[ -n "$hidden" ] || fail "Save and Run did not hide the window"
+[ -s "$home/first.lmv" ] || fail "Save and Run wrote no project"
+# The call as dbus-monitor prints it, down to its expire timeout (int32).
+notify=""
+for _ in $(seq 100); do
+  notify=$(sed -n '/member=Notify/,/^   int32/p' "$work/notifications.log")
+  grep -q '^   int32' <<<"$notify" && break
+  sleep 0.1
+done
+for part in 'string "plimbury 2.1"' 'string "The wallpaper and the screen saver change on schedule in the background.' \
+            'string "show"' 'string "Show"'; do
+  grep -qF "$part" <<<"$notify" || fail "the notification has no $part: $notify"
+done
+echo "ok: Save and Run hid the window and the desktop's notification says where it went"
+# The banner slides in at the top of the primary monitor for a few seconds.
+shown=""
+for attempt in 1 2 3 4 5 6; do
+  sleep 0.4
+  DISPLAY=":$xdisplay" xdotool mousemove 512 75 click 1
+  for _ in $(seq 10); do
+    [ -n "$(visible)" ] && { shown=yes; break 2; }
+    sleep 0.1
+  done
+done
+[ -n "$shown" ] || fail "a click on the notification did not bring the window back"
+grep -q "member=ActionInvoked" "$work/notifications.log" || fail "no action was invoked"
+echo "ok: a click on the notification brings the window back"
+kill "$plimbury_pid"
