@@ -6,14 +6,15 @@
 # plasmashell on it, on a session bus of their own, as an ordinary user when
 # run as root. The program finds Plasma by itself and sends its desktop
 # script: the fit mode and background colour on both screens, then a picture
-# of its own on each screen, and --next moving both on.
+# of its own on each screen, and --next moving both on; its tray icon
+# registered with Plasma's StatusNotifierItem host.
 # Plasma takes some twenty seconds to come up; the whole test about a minute.
 # Exit 77 (skipped) when KWin, Plasma or a tool is not installed.
 set -euo pipefail
 . "$(dirname "$0")/sway-session.sh"
 program=$(realpath "$1")
 
-needed=(Xvfb kwin_wayland plasmashell dbus-daemon gdbus xwd xwininfo xdotool convert)
+needed=(Xvfb kwin_wayland plasmashell kded5 dbus-daemon gdbus xwd xwininfo xdotool convert)
 [ "$(id -u)" -eq 0 ] && needed+=(setpriv useradd)
 for tool in "${needed[@]}"; do
   if ! command -v "$tool" >/dev/null; then
@@ -73,6 +74,15 @@ pids+=($!)
 for _ in $(seq 100); do [ -S "$home/run/wayland-plimbury" ] && break; sleep 0.2; done
 [ -S "$home/run/wayland-plimbury" ] || fail "KWin did not start"
 user_env+=(WAYLAND_DISPLAY=wayland-plimbury)
+# kded's StatusNotifierWatcher lists the tray icons for the panel; a Plasma
+# session loads it at its start.
+"${user_env[@]}" QT_QPA_PLATFORM=wayland "${runas[@]}" kded5 >"$work/kded.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  "${user_env[@]}" "${runas[@]}" gdbus call --session --dest org.kde.kded5 --object-path /kded \
+    --method org.kde.kded5.loadModule statusnotifierwatcher 2>/dev/null | grep -q true && break
+  sleep 0.2
+done
 "${user_env[@]}" QT_QPA_PLATFORM=wayland "${runas[@]}" plasmashell --no-respawn >"$work/plasma.log" 2>&1 &
 pids+=($!)
 
@@ -146,6 +156,33 @@ expect_screen "green yellow red blue" "Plasma, monitors=each: the first two entr
 [ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
 run --next >/dev/null || fail "--next with monitors=each failed"
 expect_screen "green green green yellow" "Plasma, monitors=each: the third and, wrapping, the first" "$both" 40
+stop
+
+# --- the tray icon, through Plasma's StatusNotifierItem host -----------------------------
+"${program_env[@]}" QT_QPA_PLATFORM=wayland "${runas[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
+plimbury_pid=$!
+pids+=("$plimbury_pid")
+bus_call() { "${user_env[@]}" "${runas[@]}" gdbus call --session "$@" 2>/dev/null || true; }
+# Whether one of the registered items ("<bus name>/<path>") is the program's.
+ours() {
+  local item owner
+  for item in $(bus_call --dest org.kde.StatusNotifierWatcher --object-path /StatusNotifierWatcher \
+                  --method org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
+                  RegisteredStatusNotifierItems | grep -o "'[^'/]*" | tr -d "'"); do
+    owner=$(bus_call --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
+              --method org.freedesktop.DBus.GetConnectionUnixProcessID "$item")
+    [ "$owner" = "(uint32 $plimbury_pid,)" ] && return 0
+  done
+  return 1
+}
+registered=""
+for _ in $(seq 100); do
+  ours && { registered=yes; break; }
+  sleep 0.2
+done
+[ -n "$registered" ] || fail "no tray icon of the program in Plasma's panel"
+[ -n "${E2E_SHOTS:-}" ] && { sleep 2; shoot "$E2E_SHOTS/plasma-tray.png"; }
+echo "ok: the tray icon is in Plasma's panel"
 stop
 grep -qi "error" "$work/program.log" && fail "the program reported an error"
 echo "ok: Plasma shows each fit and a picture of its own on each screen"
