@@ -40,12 +40,16 @@ static_assert(win::wallpaperPosition(FitMode::Center) == DWPOS_CENTER);
 static_assert(win::wallpaperPosition(FitMode::Tile) == DWPOS_TILE);
 static_assert(win::colourRef({0x12, 0x34, 0x56}) == RGB(0x12, 0x34, 0x56));
 
-std::string refusedText(const std::string& path, unsigned long code)
+std::string withReason(std::string message, unsigned long code)
 {
-    std::string message = "Cannot set \"" + path + "\" as the desktop wallpaper.";
     if (const std::string reason = win::win32ErrorText(code); !reason.empty())
         message += " " + reason;
     return message;
+}
+
+std::string refusedText(const std::string& path, unsigned long code)
+{
+    return withReason("Cannot set \"" + path + "\" as the desktop wallpaper.", code);
 }
 
 void showOnDesktop(const std::string& path)
@@ -104,7 +108,7 @@ private:
 void check(HRESULT result, const std::string& what)
 {
     if (FAILED(result))
-        throw Error(what + " " + win::win32ErrorText(static_cast<unsigned long>(result)));
+        throw Error(withReason(what, static_cast<unsigned long>(result)));
 }
 
 // A picture of its own on each monitor, through IDesktopWallpaper. False,
@@ -140,6 +144,14 @@ bool showPerMonitor(const std::vector<std::string>& paths, const PictureLayout& 
     }
     if (ids.size() < 2)
         return false;
+    // The shell may take a missing file and show the colour alone; the
+    // spanned picture and the single one refuse it, and so does this.
+    std::vector<std::wstring> files;
+    for (const std::string& path : paths) {
+        files.push_back(widePath(path));
+        if (GetFileAttributesW(files.back().c_str()) == INVALID_FILE_ATTRIBUTES)
+            throw Error(withReason("Cannot open file \"" + path + "\".", GetLastError()));
+    }
 
     // Both apply to every monitor.
     check(desktop->SetPosition(static_cast<DESKTOP_WALLPAPER_POSITION>(win::wallpaperPosition(layout.fit))),
@@ -150,10 +162,10 @@ bool showPerMonitor(const std::vector<std::string>& paths, const PictureLayout& 
     // last as "Wallpaper", that is the first, as callers expect.
     const std::vector<std::size_t> order = win::leftToRight(areas);
     for (std::size_t n = order.size(); n-- > 0;) {
-        const std::string& path = paths[n % paths.size()];
-        const HRESULT result = desktop->SetWallpaper(ids[order[n]].c_str(), widePath(path).c_str());
+        const std::size_t picture = n % paths.size();
+        const HRESULT result = desktop->SetWallpaper(ids[order[n]].c_str(), files[picture].c_str());
         if (FAILED(result))
-            throw Error(refusedText(path, static_cast<unsigned long>(result)));
+            throw Error(refusedText(paths[picture], static_cast<unsigned long>(result)));
     }
     return true;
 }
