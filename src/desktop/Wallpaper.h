@@ -50,7 +50,7 @@ public:
     // monitors. Where the desktop cannot show `layout`, the pictures are
     // shown stretched and the next change says so once, as an Error thrown
     // after the change was made. On Windows the style values the apply step
-    // stores decide, and this does nothing.
+    // stores decide for one picture; the layout serves several monitors.
     virtual void setLayout(const PictureLayout& layout) { static_cast<void>(layout); }
 
     // The monitors that can each show a picture of their own, left to right
@@ -58,7 +58,8 @@ public:
     // them, or cannot be asked. Does not throw.
     virtual int monitorCount() { return 1; }
     // A picture of its own on each of those monitors (the list repeats when
-    // it is shorter); the first is recorded as "Wallpaper". Where the desktop
+    // it is shorter); the first is recorded as "Wallpaper" (on Windows without
+    // a picture per monitor, the one composed of them all). Where the desktop
     // cannot, every monitor shows the first and the change says so once, as
     // an Error after the change. Throws as setDesktopWallpaper() does.
     virtual void setDesktopWallpapers(const std::vector<std::string>& paths) { setDesktopWallpaper(paths.front()); }
