@@ -57,7 +57,7 @@ void seekTo(std::FILE* file, std::uint64_t offset)
 
 } // namespace
 
-Picture readBmpFile(const std::string& path)
+void decodeBmpFile(const std::string& path, RowSink& sink)
 {
     InputFile input = openInputFile(path);
     std::FILE* file = input.get();
@@ -124,18 +124,20 @@ Picture readBmpFile(const std::string& path)
     if (pixelOffset < tableOffset || pixelOffset > fileSize
         || stride * static_cast<std::uint64_t>(height) > fileSize - pixelOffset)
         invalid();
-    seekTo(file, pixelOffset);
 
-    Picture picture;
-    picture.width = width;
-    picture.height = height;
-    picture.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    // One row at a time, top row first: a bottom-up file is read from its
+    // end, so that a sink that shrinks the picture never holds it whole.
+    sink.start(width, height);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(stride));
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * 3);
     const std::size_t w = static_cast<std::size_t>(width);
-    for (std::int32_t r = 0; r < height; ++r) {
+    if (topDown)
+        seekTo(file, pixelOffset);
+    for (std::int32_t y = 0; y < height; ++y) {
+        if (!topDown)
+            seekTo(file, pixelOffset + stride * static_cast<std::uint64_t>(height - 1 - y));
         readBytes(file, row.data(), row.size());
-        const std::int32_t y = topDown ? r : height - 1 - r;
-        std::uint8_t* out = picture.rgb.data() + static_cast<std::size_t>(y) * w * 3;
+        std::uint8_t* out = rgb.data();
         if (bits >= 24) {
             const std::size_t step = bits / 8;
             const std::uint8_t* in = row.data();
@@ -158,8 +160,32 @@ Picture readBmpFile(const std::string& path)
                 out[2] = palette[index][2];
             }
         }
+        const std::uint8_t* rows[1] = {rgb.data()};
+        sink.putRows(rows, 1);
     }
-    return picture;
+    sink.finish();
+}
+
+Picture readBmpFile(const std::string& path)
+{
+    class Collect final : public RowSink {
+    public:
+        Picture picture;
+        void start(int width, int height) override
+        {
+            picture.width = width;
+            picture.height = height;
+            picture.rgb.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+        }
+        void putRows(const std::uint8_t* const* rows, int count) override
+        {
+            for (int i = 0; i < count; ++i)
+                picture.rgb.insert(picture.rgb.end(), rows[i], rows[i] + static_cast<std::size_t>(picture.width) * 3);
+        }
+        void finish() override {}
+    } collect;
+    decodeBmpFile(path, collect);
+    return std::move(collect.picture);
 }
 
 } // namespace plimbury

@@ -9,25 +9,6 @@
 
 namespace plimbury {
 
-namespace {
-
-void emitPicture(const Picture& picture, RowSink& sink)
-{
-    constexpr int band = 16;
-    const std::size_t stride = static_cast<std::size_t>(picture.width) * 3;
-    std::vector<const std::uint8_t*> rows(band);
-    sink.start(picture.width, picture.height);
-    for (int y = 0; y < picture.height; y += band) {
-        const int n = std::min(band, picture.height - y);
-        for (int i = 0; i < n; ++i)
-            rows[static_cast<std::size_t>(i)] = picture.rgb.data() + stride * static_cast<std::size_t>(y + i);
-        sink.putRows(rows.data(), n);
-    }
-    sink.finish();
-}
-
-} // namespace
-
 bool canDecode(PictureFormat format)
 {
     switch (format) {
@@ -74,7 +55,7 @@ void decodePicture(const std::string& path, RowSink& sink, const DecodeOptions& 
         decodeJpegFile(path, sink, options);
         return;
     case PictureFormat::Bmp:
-        emitPicture(readBmpFile(path), sink);
+        decodeBmpFile(path, sink);
         return;
 #ifdef PLIMBURY_HAVE_PNG
     case PictureFormat::Png:

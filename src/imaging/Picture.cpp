@@ -100,8 +100,6 @@ Picture loadPicture(const std::string& path, int minWidth, int minHeight)
         options.minHeight = minHeight;
         return decodeJpegPicture(path, options);
     }
-    if (format == PictureFormat::Bmp)
-        return readBmpFile(path);
     ShrinkingSink sink(minWidth, minHeight);
     decodePicture(path, sink);
     return sink.take();

@@ -24,12 +24,14 @@ Picture decodeJpegPicture(const std::string& path, const DecodeOptions& options 
 // not valid") for anything else and for damaged files (pictures of more than
 // 2^28 pixels included); Error("Cannot open file ...") when it cannot be opened.
 Picture readBmpFile(const std::string& path);
+// The same, row by row into `sink`, top row first, holding one row.
+void decodeBmpFile(const std::string& path, RowSink& sink);
 
 // Loads a picture for display, choosing the decoder by the file's content
 // (see Decoders.h). A JPEG is scaled down by libjpeg as far as it still covers
-// minWidth x minHeight; the other formats are decoded at full size and
-// averaged down by powers of two as far as they still cover it, so that only
-// the smaller picture is held. A bound of 0 does not constrain. Orientation
+// minWidth x minHeight; the other formats are decoded row by row (where the
+// format allows) and averaged down by powers of two as far as they still
+// cover it, so that only the smaller picture is held. A bound of 0 does not constrain. Orientation
 // applied. The errors of decodePicture() and readBmpFile().
 Picture loadPicture(const std::string& path, int minWidth = 0, int minHeight = 0);
 

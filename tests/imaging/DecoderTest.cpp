@@ -297,20 +297,25 @@ TEST(LoadPicture, ShrinksByPowersOfTwoWhileItStillCovers)
     if (!haveImageMagick() || !canDecode(PictureFormat::Png))
         GTEST_SKIP() << "needs ImageMagick and PNG";
     TempDir dir;
-    const std::string path = dir.file("big.png");
-    convert("-size 400x300 xc:'#336699' PNG24:'" + path + "'");
-    struct {
-        int minWidth, minHeight, width, height;
-    } const cases[] = {
-        {0, 0, 400, 300}, {200, 150, 200, 150}, {199, 0, 200, 150}, {90, 10, 100, 75}, {401, 0, 400, 300},
-    };
-    for (const auto& c : cases) {
-        const Picture p = loadPicture(path, c.minWidth, c.minHeight);
-        EXPECT_EQ(p.width, c.width) << c.minWidth << "x" << c.minHeight;
-        EXPECT_EQ(p.height, c.height) << c.minWidth << "x" << c.minHeight;
-        ASSERT_EQ(p.rgb.size(), static_cast<std::size_t>(p.width * p.height * 3));
-        EXPECT_EQ(p.rgb[0], 0x33);
-        EXPECT_EQ(p.rgb[p.rgb.size() - 1], 0x99);
+    // Blue-ish above, brown below: a picture read upside down shows it.
+    for (const char* format : {"PNG24", "BMP3"}) {
+        const std::string path = dir.file(std::string("big.") + format);
+        convert("-size 400x150 xc:'#336699' -size 400x150 xc:'#996633' -append " + std::string(format) + ":'" +
+                path + "'");
+        struct {
+            int minWidth, minHeight, width, height;
+        } const cases[] = {
+            {0, 0, 400, 300}, {200, 150, 200, 150}, {199, 0, 200, 150}, {90, 10, 100, 75}, {401, 0, 400, 300},
+        };
+        for (const auto& c : cases) {
+            const Picture p = loadPicture(path, c.minWidth, c.minHeight);
+            EXPECT_EQ(p.width, c.width) << format << " " << c.minWidth << "x" << c.minHeight;
+            EXPECT_EQ(p.height, c.height) << format << " " << c.minWidth << "x" << c.minHeight;
+            ASSERT_EQ(p.rgb.size(), static_cast<std::size_t>(p.width * p.height * 3));
+            EXPECT_EQ(p.rgb[0], 0x33) << format;
+            EXPECT_EQ(p.rgb[p.rgb.size() - 1], 0x33) << format;
+            EXPECT_EQ(p.rgb[p.rgb.size() - 3], 0x99) << format;
+        }
     }
 }
 

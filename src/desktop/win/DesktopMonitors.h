@@ -77,9 +77,10 @@ constexpr std::uint32_t colourRef(Colour colour)
 DesktopScreen readDesktopScreen();
 
 // The name of the picture spanned across the monitors where the system cannot
-// give each monitor a picture of its own: "lumavue-span.bmp" in the folder of
-// `firstPath`.
-std::string spanPicturePath(const std::string& firstPath);
+// give each monitor a picture of its own: "lumavue-span.bmp" in the program's
+// own folder of %LOCALAPPDATA% (created when missing; the temporary folder
+// without LOCALAPPDATA), never beside a picture of the user's.
+std::string spanPicturePath();
 
 using ScreenReader = std::function<DesktopScreen()>;
 

@@ -23,6 +23,8 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <exception>
 #include <memory>
 #include <string>
@@ -182,7 +184,7 @@ void openAndWrite(Store& store, const char* name, const char* value)
 void showSpanned(Store& store, const win::DesktopScreen& screen, const std::vector<std::string>& paths,
                  const PictureLayout& layout)
 {
-    const std::string span = win::spanPicturePath(paths.front());
+    const std::string span = win::spanPicturePath();
     // Every picture is read before anything changes: a missing one leaves
     // the desktop and its settings as they were.
     composePictures(screen.bounds.width, screen.bounds.height, win::spanAreas(screen), paths, layout, span);
@@ -279,9 +281,16 @@ DesktopScreen readDesktopScreen()
     return screen;
 }
 
-std::string spanPicturePath(const std::string& firstPath)
+std::string spanPicturePath()
 {
-    return pathText(fsPath(firstPath).parent_path() / "lumavue-span.bmp");
+    std::filesystem::path folder;
+    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+        folder = fsPath(local) / "plimbury";
+    else
+        folder = std::filesystem::temp_directory_path() / "plimbury";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return pathText(folder / "lumavue-span.bmp");
 }
 
 std::unique_ptr<Wallpaper> makeSpanningWallpaper(Store& store, ScreenReader screen)
