@@ -7,7 +7,8 @@
 // factory here, add one row to desktopBackends() in posix/Backends.cpp and,
 // if it can be recognised, teach detectDesktop() about it.
 //
-// Every backend shows the picture stretched over the screen, not tiled, and
+// Every backend shows the picture as the layout says (stretched over each
+// monitor unless told otherwise), and
 // reports every failure as an Error whose text says what went wrong; none of
 // them returns when the desktop was not changed. A backend that sees the
 // desktop's own slideshow switched on (it would replace our picture at its
@@ -37,7 +38,7 @@ namespace plimbury::desktop {
 class DesktopBackend {
 public:
     virtual ~DesktopBackend() = default;
-    // Shows the picture at `path` stretched over the screen, not tiled.
+    // Shows the picture at `path` on every monitor, laid out as setLayout() said.
     // Throws Error with a message for the user when the desktop refuses or
     // cannot be reached; returns only when the change was made.
     virtual void showWallpaper(const std::string& path) = 0;
@@ -151,7 +152,8 @@ std::string plasmaWallpaperScript(const std::vector<std::string>& fileUris, cons
 // The script that prints how many screens show a desktop.
 std::string plasmaScreenCountScript();
 
-// sway and other wlroots compositors that take swaymsg: "output * bg <path> stretch".
+// sway and other wlroots compositors that take swaymsg: "output * bg <path> <mode> <colour>",
+// or "output <name> bg ..." for each output's own picture.
 std::unique_ptr<DesktopBackend> makeSwayBackend();
 std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner);
 // The argument that carries `path` through swaymsg, sway's command parser
@@ -159,7 +161,8 @@ std::unique_ptr<DesktopBackend> makeSwayBackend(CommandRunner runner);
 std::string swayPathArgument(const std::string& path);
 
 // Any other wlroots compositor (river, labwc, wayfire, Hyprland...): a
-// child "swaybg -m stretch -i <path>" of this program draws the wallpaper.
+// child "swaybg -o <output> -m <mode> -i <path> -c <colour>" of this program
+// draws the wallpaper (a group for each output, or one without -o for all).
 // A change starts a new child and ends the one before only once the new one
 // has drawn; a failed change leaves the one before running. The child ends
 // with the backend, and with the thread that started it when the program dies
@@ -169,7 +172,7 @@ std::string swayPathArgument(const std::string& path);
 // swaybg when it exits or cannot load the picture.
 std::unique_ptr<DesktopBackend> makeSwaybgBackend();
 
-// LXQt's desktop: pcmanfm-qt --set-wallpaper <path> --wallpaper-mode stretch.
+// LXQt's desktop: pcmanfm-qt --set-wallpaper <path> --wallpaper-mode <mode>.
 std::unique_ptr<DesktopBackend> makeLxqtBackend();
 std::unique_ptr<DesktopBackend> makeLxqtBackend(CommandRunner runner);
 

@@ -121,7 +121,7 @@ stop() {
 }
 
 . "$(dirname "$0")/screen-check.sh"
-shoot() { DISPLAY=":$xdisplay" xwd -root -silent | convert xwd:- "$1"; }
+shoot() { DISPLAY=":$xdisplay" xwd -root -silent | convert xwd:- -strip "ppm:$1"; }
 shoot=shoot
 project=$home/show.lmv
 make_pictures
@@ -181,7 +181,7 @@ for _ in $(seq 100); do
   sleep 0.2
 done
 [ -n "$registered" ] || fail "no tray icon of the program in Plasma's panel"
-[ -n "${E2E_SHOTS:-}" ] && { sleep 2; shoot "$E2E_SHOTS/plasma-tray.png"; }
+[ -n "${E2E_SHOTS:-}" ] && { sleep 2; DISPLAY=":$xdisplay" xwd -root -silent | convert xwd:- "$E2E_SHOTS/plasma-tray.png"; }
 echo "ok: the tray icon is in Plasma's panel"
 stop
 grep -qi "error" "$work/program.log" && fail "the program reported an error"

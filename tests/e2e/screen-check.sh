@@ -1,14 +1,15 @@
 # Shared by the end-to-end scripts that read the wallpaper back from a
 # screen; sourced, not run. The caller sets `work` (its folder), `project`
-# (the show's file) and `shoot` (a command that writes a screenshot, in any
-# format ImageMagick reads, to the file it is given), and defines fail.
+# (the show's file) and `shoot` (a command that writes a screenshot to the
+# file it is given as a binary PPM, as `convert ... ppm:<file>` and
+# `grim -t ppm` do), and defines fail.
 
 # A flat colour's name, or "(r,g,b)" for none of them: each component
 # within 40 of the name's.
 name_of() {
   local r=$1 g=$2 b=$3 name
   for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "yellow 255 255 0" "black 0 0 0" \
-              "navy 32 48 64"; do
+              "navy 32 48 64" "grey 128 128 128"; do
     set -- $name
     if (( r - $2 < 40 && $2 - r < 40 && g - $3 < 40 && $3 - g < 40 && b - $4 < 40 && $4 - b < 40 )); then
       echo "$1"
@@ -18,32 +19,35 @@ name_of() {
   echo "($r,$g,$b)"
 }
 
-# The colours at the points "x,y ...", by name.
+# The colours at the points "x,y ...", by name, from one screenshot.
 colours_at() {
-  $shoot "$work/shot.png" 2>/dev/null || return 1
-  local point x y line="" rgb
+  $shoot "$work/shot.ppm" 2>/dev/null || return 1
+  local magic size maxval
+  { read -r magic; read -r size; read -r maxval; } <"$work/shot.ppm"
+  [ "$magic" = P6 ] && [ "$maxval" = 255 ] || return 1
+  local width=${size% *} header=$((${#magic} + ${#size} + ${#maxval} + 3)) point line="" rgb
   for point in $1; do
-    x=${point%,*} y=${point#*,}
-    rgb=$(convert "$work/shot.png" -format \
-      "%[fx:round(255*p{$x,$y}.r)] %[fx:round(255*p{$x,$y}.g)] %[fx:round(255*p{$x,$y}.b)]" info:) || return 1
-    line+="$(name_of $rgb) "
+    read -r -a rgb <<<"$(od -An -tu1 -v -j $((header + (${point#*,} * width + ${point%,*}) * 3)) -N3 "$work/shot.ppm")"
+    line+="$(name_of "${rgb[@]}") "
   done
   echo "${line% }"
 }
 
 # expect_screen <expected> <what> <points> [seconds]: waits (twenty seconds
-# unless told) for the colours at the points to read `expected`.
+# unless told) for the colours at the points to read `expected`. A caller may
+# set `on_poll` to a command run before each look.
 expect_screen() {
   local expected=$1 what=$2 points=$3 seconds=${4:-20} seen="" deadline
   deadline=$((SECONDS + seconds))
   while :; do
+    [ -n "${on_poll:-}" ] && $on_poll
     seen=$(colours_at "$points") || seen="(no screenshot)"
     [ "$seen" = "$expected" ] && { echo "ok: $what -> $seen"; return 0; }
     [ "$SECONDS" -ge "$deadline" ] && break
     sleep 0.2
   done
   # E2E_SHOTS=<folder> keeps the screen that did not read right.
-  [ -n "${E2E_SHOTS:-}" ] && cp "$work/shot.png" "$E2E_SHOTS/$(basename "$0" .sh).png"
+  [ -n "${E2E_SHOTS:-}" ] && convert "$work/shot.ppm" "$E2E_SHOTS/$(basename "$0" .sh).png"
   fail "$what: the screen reads '$seen', not '$expected'"
 }
 

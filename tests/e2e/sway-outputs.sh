@@ -76,64 +76,25 @@ picture=tall bmp -size 64x224 xc:'#00ff00' -size 64x64 xc:'#ff0000' -size 64x224
 picture=small bmp -size 50x100 xc:'#00ff00' xc:'#0000ff' +append
 
 # --- reading an output -----------------------------------------------------------------------
-width=0 header=0
-shot() {  # shot <output>: the output's screenshot, a binary PPM, in $work/shot.ppm
-  as_user grim -t ppm -o "$1" "$home/shot.ppm" 2>/dev/null || return 1
-  cp "$home/shot.ppm" "$work/shot.ppm"
-  local magic size maxval
-  { read -r magic; read -r size; read -r maxval; } <"$work/shot.ppm"
-  [ "$magic" = P6 ] && [ "$maxval" = 255 ] || return 1
-  width=${size% *}
-  header=$((${#magic} + ${#size} + ${#maxval} + 3))
+. "$(dirname "$0")/screen-check.sh"
+output=""
+shoot() {  # the screenshot of $output
+  as_user grim -t ppm -o "$output" "$home/shot.ppm" && cp "$home/shot.ppm" "$1"
 }
-name_of() {  # name_of r g b
-  local r=$1 g=$2 b=$3 name
-  for name in "red 255 0 0" "blue 0 0 255" "green 0 255 0" "black 0 0 0" "grey 128 128 128"; do
-    set -- $name
-    if (( r - $2 < 40 && $2 - r < 40 && g - $3 < 40 && $3 - g < 40 && b - $4 < 40 && $4 - b < 40 )); then
-      echo "$1"
-      return
-    fi
-  done
-  echo "($r,$g,$b)"
-}
-colours_at() {  # colours_at <output> "x,y ...": the colours there, by name
-  shot "$1" || return 1
-  local point line=""
-  for point in $2; do
-    # shellcheck disable=SC2046 # three numbers
-    line+="$(name_of $(od -An -tu1 -v -j $((header + (${point#*,} * width + ${point%,*}) * 3)) -N3 "$work/shot.ppm")) "
-  done
-  echo "${line% }"
-}
+shoot=shoot
 # expect <what> <output> <colours> <points>: waits up to twenty seconds for them.
 expect() {
-  local seen=""
-  for _ in $(seq 100); do
-    seen=$(colours_at "$2" "$4" || true)
-    [ "$seen" = "$3" ] && { echo "ok: $1 on $2 -> $seen"; return 0; }
-    sleep 0.2
-  done
-  fail "$1: $2 reads '$seen', not '$3' (at $4; sw_no=$(show_number))"
+  output=$2
+  expect_screen "$3" "$1 on $2" "$4"
 }
 
 # --- the program -------------------------------------------------------------------------------
 project=$home/show.lmv
-display=()
-write_project() {  # write_project <entry>...: due at once from sw_no=0, with `display`
-  local i=0 entry
-  local lines=("[counttime]" "swtime=hour" "swrefreshtime=4" "sw_no=0" "setup_swminute=0" "setup_sw_minute=0"
-               "screensaver_setup_swminute=0" "screensaver_setup_sw_minute=0" "sstime=hour" "ssrefreshtime=4"
-               "ss_no=0" "[countitem]" "swcount=$#" "sscount=0" "[switem]")
-  for entry in "$@"; do
-    lines+=("sw$i=$work/pictures/$entry.bmp")
-    i=$((i + 1))
-  done
-  printf '%s\r\n' "${lines[@]}" "${display[@]}" >"$project"
+write_show() {  # write_show <entry>...: due at once from sw_no=0, with `display`
+  write_project 0 "$@"
   printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$home/store/HKEY_LOCAL_MACHINE.ini"
   chown_home
 }
-show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
 as_user() { "${user_env[@]}" "${runas[@]}" /usr/bin/env "$@"; }
 start_program() {  # start_program <desktop>: the program, /TRAY, making its due change
   (exec "${user_env[@]}" "${runas[@]}" /usr/bin/env PLIMBURY_REGISTRY="$home/store" PLIMBURY_DESKTOP="$1" \
@@ -180,7 +141,7 @@ check_backend() {  # check_backend <desktop>: a sway of its own, every check thr
 
   # monitors=each: the left output first, whatever sway's own order.
   display=("[display]" "monitors=each")
-  write_project 1-red 2-green 3-blue
+  write_show 1-red 2-green 3-blue
   start_program "$desktop"
   expect "$desktop, monitors=each" HEADLESS-2 "red red red red red" "$everywhere"
   expect "$desktop, monitors=each" HEADLESS-1 "green green green green green" "$everywhere"
@@ -202,7 +163,7 @@ check_backend() {  # check_backend <desktop>: a sway of its own, every check thr
     IFS='|' read -r setting expected points <<<"$mode"
     read -r fit entry colour <<<"$setting"
     display=("[display]" "fit=$fit" "background=$colour")
-    write_project "$entry"
+    write_show "$entry"
     start_program "$desktop"
     for output in HEADLESS-2 HEADLESS-1; do
       expect "$desktop, fit=$fit background=$colour" "$output" "$expected" "$points"

@@ -58,7 +58,7 @@ stop() {
 }
 
 . "$(dirname "$0")/screen-check.sh"
-shoot() { xwd -root -silent | convert xwd:- "$1"; }
+shoot() { xwd -root -silent | convert xwd:- -strip "ppm:$1"; }
 shoot=shoot
 project=$work/show.lmv
 make_pictures
