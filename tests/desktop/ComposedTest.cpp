@@ -8,6 +8,7 @@
 #include "imaging/Picture.h"
 #include "platform/Error.h"
 #include "support/ErrorOf.h"
+#include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -46,15 +47,7 @@ using Factory = std::unique_ptr<DesktopBackend> (*)(std::unique_ptr<SettingsStor
 
 void writeSolidBitmap(const std::string& path, Colour colour)
 {
-    BmpWriter writer(path);
-    writer.start(4, 4);
-    const std::uint8_t row[12] = {colour.red, colour.green, colour.blue, colour.red, colour.green, colour.blue,
-                                  colour.red, colour.green, colour.blue, colour.red, colour.green, colour.blue};
-    for (int y = 0; y < 4; ++y) {
-        const std::uint8_t* rows[1] = {row};
-        writer.putRows(rows, 1);
-    }
-    writer.finish();
+    test::writeSolidBitmap(path, colour.red, colour.green, colour.blue);
 }
 
 struct Scene {

@@ -49,6 +49,7 @@ TEST(WinMonitors, SpanAreasStartAtTheVirtualScreensCorner)
 #include "imaging/Picture.h"
 #include "platform/Store.h"
 #include "support/ErrorOf.h"
+#include "support/JpegEncode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -140,15 +141,7 @@ std::string desktopValue(const char* name)
 
 void writeSolidBitmap(const std::string& path, Colour colour)
 {
-    BmpWriter writer(path);
-    writer.start(4, 4);
-    const std::uint8_t row[12] = {colour.red, colour.green, colour.blue, colour.red, colour.green, colour.blue,
-                                  colour.red, colour.green, colour.blue, colour.red, colour.green, colour.blue};
-    for (int y = 0; y < 4; ++y) {
-        const std::uint8_t* rows[1] = {row};
-        writer.putRows(rows, 1);
-    }
-    writer.finish();
+    test::writeSolidBitmap(path, colour.red, colour.green, colour.blue);
 }
 
 Colour pixelAt(const Picture& picture, int x, int y)

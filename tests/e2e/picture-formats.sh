@@ -18,7 +18,7 @@
 # Each takes some 25 seconds. A desktop whose programs are not installed is
 # left out, and the test then exits 77 (skipped) after the others ran.
 set -euo pipefail
-. "$(dirname "$0")/sway-session.sh"
+. "$(dirname "$0")/session.sh"
 program=$(realpath "$1")
 
 if ! command -v convert >/dev/null || ! command -v od >/dev/null; then

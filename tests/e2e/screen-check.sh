@@ -51,6 +51,24 @@ expect_screen() {
   fail "$what: the screen reads '$seen', not '$expected'"
 }
 
+# The program under test, as the user `runas` names (none: this one), with
+# the environment `program_env` (an env command): run runs a command and
+# waits; start starts it with /TRAY in the background, output to
+# $work/program.log, its process plimbury_pid; stop ends that.
+declare -p runas >/dev/null 2>&1 || runas=()
+run() { "${program_env[@]}" "${runas[@]}" "$program" "$@"; }
+# Not through run(): in the background a function is a shell of its own, and
+# $! would be that shell, which a kill ends without ending the program.
+start() {
+  "${program_env[@]}" "${runas[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
+  plimbury_pid=$!
+  pids+=("$plimbury_pid")
+}
+stop() {
+  kill "$plimbury_pid"
+  wait "$plimbury_pid" 2>/dev/null || true
+}
+
 # write_project <sw_no> <picture>...: the show of the pictures
 # ($work/pictures/<name>.bmp), four hours apart, due at once from sw_no,
 # with the [display] lines in the array `display`.
@@ -68,6 +86,15 @@ write_project() {
   printf '%s\r\n' "${lines[@]}" "${display[@]}" >"$project"
 }
 show_number() { sed -n 's/^sw_no=\([0-9]*\)\r$/\1/p' "$project"; }
+# expect_number <n> <what>: waits up to ten seconds for the project's sw_no
+# to be n (the program writes it back once the desktop has the picture).
+expect_number() {
+  local deadline=$((SECONDS + 10))
+  until [ "$(show_number)" = "$1" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "$2: sw_no is $(show_number), not $1"
+    sleep 0.1
+  done
+}
 
 # make_pictures: the flat test pictures in $work/pictures, as 24-bit BMP:
 # red-blue, green-yellow (two halves each), square (green), tall (a red

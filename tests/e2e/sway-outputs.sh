@@ -15,40 +15,14 @@
 # Each sway takes a few seconds; the whole test some 30 to 40.
 # Exit 77 (skipped) when sway, swaybg, grim or ImageMagick is missing.
 set -euo pipefail
-. "$(dirname "$0")/sway-session.sh"
+. "$(dirname "$0")/session.sh"
 program=$(realpath "$1")
 
-needed=(sway swaymsg swaybg grim convert od)
-[ "$(id -u)" -eq 0 ] && needed+=(setpriv)
-for tool in "${needed[@]}"; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (packages sway, swaybg, grim, imagemagick, util-linux)"
-    exit 77
-  fi
-done
+require_tools "sway, swaybg, grim, imagemagick" sway swaymsg swaybg grim convert od
+[ "$(id -u)" -eq 0 ] && require_tools "util-linux" setpriv
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-created_user=""
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Only a user made for this test has nothing else running.
-  if [ -n "$created_user" ]; then pkill -u "$created_user" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  local log
-  for log in sway program; do
-    [ -s "$work/$log.log" ] || continue
-    echo "--- $log.log" >&2
-    tail -n 20 "$work/$log.log" >&2
-  done
-  exit 1
-}
+begin_test
+logs=(sway program)
 
 ordinary_user plimbury-outputs
 home=$work/home
@@ -145,11 +119,11 @@ check_backend() {  # check_backend <desktop>: a sway of its own, every check thr
   start_program "$desktop"
   expect "$desktop, monitors=each" HEADLESS-2 "red red red red red" "$everywhere"
   expect "$desktop, monitors=each" HEADLESS-1 "green green green green green" "$everywhere"
-  [ "$(show_number)" = 2 ] || fail "$desktop, monitors=each: sw_no is $(show_number), not 2"
+  expect_number 2 "$desktop, monitors=each"
   command_program "$desktop" --next
   expect "$desktop, monitors=each after --next" HEADLESS-2 "blue blue blue blue blue" "$everywhere"
   expect "$desktop, monitors=each after --next" HEADLESS-1 "red red red red red" "$everywhere"
-  [ "$(show_number)" = 1 ] || fail "$desktop, monitors=each: --next left sw_no at $(show_number), not 1"
+  expect_number 1 "$desktop, monitors=each: --next"
   stop_program
 
   # Every fit mode on both outputs; the colour says where the background shows.

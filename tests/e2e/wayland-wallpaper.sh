@@ -16,45 +16,19 @@
 # Each sway step takes about a second; the whole test some 15 seconds.
 # Exit 77 (skipped) when sway, swaybg, grim or Qt's Wayland plugin is missing.
 set -euo pipefail
-. "$(dirname "$0")/sway-session.sh"
+. "$(dirname "$0")/session.sh"
 program=$(realpath "$1")
 probe=$(realpath "$2")
 
-needed=(sway swaymsg swaybg grim convert od pgrep)
-[ "$(id -u)" -eq 0 ] && needed+=(setpriv)
-for tool in "${needed[@]}"; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (packages sway, swaybg, grim, imagemagick, procps, util-linux)"
-    exit 77
-  fi
-done
+require_tools "sway, swaybg, grim, imagemagick, procps" sway swaymsg swaybg grim convert od pgrep
+[ "$(id -u)" -eq 0 ] && require_tools "util-linux" setpriv
 if ! compgen -G "/usr/lib/*/qt6/plugins/platforms/libqwayland*.so" >/dev/null; then
   echo "skipped: Qt's Wayland plugin is not installed (package qt6-wayland)"
   exit 77
 fi
 
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-created_user=""
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  # Only a user made for the test has nothing else running.
-  if [ -n "$created_user" ]; then pkill -u "$created_user" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  local log
-  for log in sway probe program program-x11; do
-    [ -s "$work/$log.log" ] || continue
-    echo "--- $log.log" >&2
-    tail -n 20 "$work/$log.log" >&2
-  done
-  exit 1
-}
+begin_test
+logs=(sway probe program program-x11)
 
 # --- who runs it ------------------------------------------------------------------
 ordinary_user plimbury-wayland

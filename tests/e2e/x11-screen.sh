@@ -13,26 +13,11 @@
 set -euo pipefail
 program=$(realpath "$1")
 
-for tool in Xvfb xrandr xwd convert; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (packages xvfb, x11-xserver-utils, x11-apps, imagemagick)"
-    exit 77
-  fi
-done
+. "$(dirname "$0")/session.sh"
+require_tools "xvfb, x11-xserver-utils, x11-apps, imagemagick" Xvfb xrandr xwd convert od
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f "$work/program.log" ] && { echo "--- the program's output" >&2; cat "$work/program.log" >&2; }
-  exit 1
-}
+begin_test
+logs=(program)
 
 exec 3< <(exec Xvfb -displayfd 1 -noreset -screen 0 1280x480x24 -nolisten tcp 2>/dev/null)
 pids+=($!)
@@ -44,18 +29,6 @@ chmod 700 "$work/run"
 program_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPTIONS="${LSAN_OPTIONS:-}"
              UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run"
              PLIMBURY_REGISTRY="$work/store" DISPLAY="$DISPLAY" PLIMBURY_DESKTOP=x11 QT_QPA_PLATFORM=offscreen)
-run() { "${program_env[@]}" "$program" "$@"; }
-# Not through run(): in the background a function is a shell of its own, and
-# $! would be that shell, which a kill ends without ending the program.
-start() {
-  "${program_env[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
-  plimbury_pid=$!
-  pids+=("$plimbury_pid")
-}
-stop() {
-  kill "$plimbury_pid"
-  wait "$plimbury_pid" 2>/dev/null || true
-}
 
 . "$(dirname "$0")/screen-check.sh"
 shoot() { xwd -root -silent | convert xwd:- -strip "ppm:$1"; }
@@ -70,11 +43,11 @@ printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store
 # --- the rotation and the commands ---------------------------------------------------------
 start
 expect_screen "green green yellow yellow" "the first change" "$quarters"
-[ "$(show_number)" = 1 ] || fail "the first change left sw_no at $(show_number)"
+expect_number 1 "the first change"
 
 run --next >/dev/null || fail "--next failed"
 expect_screen "red red blue blue" "--next" "$quarters"
-[ "$(show_number)" = 0 ] || fail "--next left sw_no at $(show_number)"
+expect_number 0 "--next"
 
 [ "$(run --pause)" = "Paused; plimbury --resume goes on" ] || fail "--pause"
 stop
@@ -95,7 +68,7 @@ sleep 4
 expect_screen "red red blue blue" "paused over a due time and a restart" "$quarters"
 [ "$(run --resume)" = "Resumed" ] || fail "--resume"
 expect_screen "green green yellow yellow" "--resume brings the due change" "$quarters"
-[ "$(show_number)" = 1 ] || fail "--resume: sw_no is $(show_number)"
+expect_number 1 "--resume"
 
 # --- monitors --------------------------------------------------------------------------------
 # Two monitors side by side, declared inside the output's own: each shows the whole picture.
@@ -133,10 +106,10 @@ display=("[display]" "monitors=each")
 write_project 0 green-yellow red-blue square
 start
 expect_screen "green yellow red blue" "monitors=each: the first two entries side by side" "$quarters"
-[ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
+expect_number 2 "monitors=each"
 run --next >/dev/null || fail "--next with monitors=each failed"
 expect_screen "green green green yellow" "monitors=each: the third and, wrapping, the first" "$quarters"
-[ "$(show_number)" = 1 ] || fail "monitors=each: --next left sw_no at $(show_number), not 1"
+expect_number 1 "monitors=each: --next"
 stop
 xrandr --delmonitor left
 xrandr --delmonitor right

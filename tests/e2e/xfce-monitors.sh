@@ -181,16 +181,6 @@ program_env=(env -i PATH=/usr/bin:/bin ASAN_OPTIONS="${ASAN_OPTIONS:-}" LSAN_OPT
              UBSAN_OPTIONS="${UBSAN_OPTIONS:-}" HOME="$work" XDG_RUNTIME_DIR="$work/run"
              PLIMBURY_REGISTRY="$work/store" DISPLAY="$DISPLAY" DBUS_SESSION_BUS_ADDRESS="$bus"
              PLIMBURY_DESKTOP=xfce QT_QPA_PLATFORM=offscreen)
-run() { "${program_env[@]}" "$program" "$@"; }
-start() {
-  "${program_env[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &
-  plimbury_pid=$!
-  pids+=("$plimbury_pid")
-}
-stop() {
-  kill "$plimbury_pid"
-  wait "$plimbury_pid" 2>/dev/null || true
-}
 project=$work/show.lmv
 printf '[software\\lumavuetest]\nsettime_selected=%s\n' "$project" >"$work/store/HKEY_LOCAL_MACHINE.ini"
 
@@ -244,13 +234,13 @@ display=("[display]" "monitors=each")
 write_project 0 1-blue 2-green 3-red
 start
 expect_screen "blue blue green green" "monitors=each: the first two entries side by side" "100,240 540,240 740,240 1180,240" 30
-[ "$(show_number)" = 2 ] || fail "monitors=each: sw_no is $(show_number), not 2"
+expect_number 2 "monitors=each"
 first=$(xfconf -p /backdrop/screen0/monitorDUMMY0/workspace0/last-image)
 second=$(xfconf -p /backdrop/screen0/monitorDUMMY1/workspace0/last-image)
 [ "$first" != "$second" ] || fail "both monitors were given $first"
 run --next >/dev/null || fail "--next with monitors=each failed"
 expect_screen "red red blue blue" "monitors=each: the third and, wrapping, the first" "100,240 540,240 740,240 1180,240" 30
-[ "$(show_number)" = 1 ] || fail "monitors=each: --next left sw_no at $(show_number), not 1"
+expect_number 1 "monitors=each: --next"
 stop
 grep -qi "error\|cannot" "$work/program.log" && fail "the program reported: $(head -n 5 "$work/program.log")"
 echo "ok: a picture of its own on each monitor, in $((SECONDS - started)) seconds"

@@ -1,5 +1,7 @@
 #include "support/JpegEncode.h"
 
+#include "imaging/BmpWriter.h"
+
 #include "imaging/Jpeg.h"
 
 #include <cstdio>
@@ -97,6 +99,18 @@ void writeGreyBitmap(const std::string& path)
     writeJpegFile(jpeg, Picture{4, 2, std::vector<std::uint8_t>(4 * 2 * 3, 128)});
     convertJpegToBmp(jpeg, path);
     std::filesystem::remove(jpeg);
+}
+
+void writeSolidBitmap(const std::string& path, std::uint8_t red, std::uint8_t green, std::uint8_t blue)
+{
+    BmpWriter writer(path);
+    writer.start(4, 4);
+    const std::uint8_t row[12] = {red, green, blue, red, green, blue, red, green, blue, red, green, blue};
+    for (int y = 0; y < 4; ++y) {
+        const std::uint8_t* rows[1] = {row};
+        writer.putRows(rows, 1);
+    }
+    writer.finish();
 }
 
 std::string encodeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int width, int height, bool ycck, bool adobeMarker)

@@ -28,6 +28,9 @@ void writeJpegFile(const std::string& path, const Picture& picture, const JpegOp
 // picture every desktop backend takes as it is.
 void writeGreyBitmap(const std::string& path);
 
+// A 4 x 4 bitmap of one colour at `path`, written by the program's own writer.
+void writeSolidBitmap(const std::string& path, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
 // CMYK samples (4 bytes a pixel) stored as CMYK or YCCK, with or without Adobe's marker.
 std::string encodeCmykJpeg(const std::vector<std::uint8_t>& cmyk, int width, int height, bool ycck, bool adobeMarker);
 

@@ -1,6 +1,50 @@
-# Shared by the end-to-end scripts that run a headless sway; sourced, not run.
-# sway refuses to run as root, so as root its processes (and the program's)
-# run as an ordinary system user that the script creates once.
+# Shared by the end-to-end scripts; sourced, not run. Desktops that refuse
+# root (sway) or are not meant for it run, with the program, as an ordinary
+# system user that the script creates once.
+
+# require_tools <packages> <tool>...: exits 77 (skipped) when a tool is
+# missing, naming it and the packages that bring them all.
+require_tools() {
+  local packages=$1 tool
+  shift
+  for tool in "$@"; do
+    if ! command -v "$tool" >/dev/null; then
+      echo "skipped: $tool is not installed (packages $packages)"
+      exit 77
+    fi
+  done
+}
+
+# begin_test: the test's folder `work` (open to the user it creates), `pids`
+# to end at exit (with every process of that user), and fail() printing
+# "FAIL: <text>", running `on_fail` when set, and showing the end of each
+# $work/<name>.log named in `logs`.
+begin_test() {
+  work=$(mktemp -d)
+  chmod 755 "$work"
+  pids=()
+  logs=()
+  created_user=""
+  trap cleanup EXIT
+}
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  # Only a user made for the test has nothing else running.
+  if [ -n "$created_user" ]; then pkill -u "$created_user" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+fail() {
+  echo "FAIL: $*" >&2
+  [ -n "${on_fail:-}" ] && $on_fail
+  local log
+  for log in "${logs[@]}"; do
+    [ -s "$work/$log.log" ] || continue
+    echo "--- $log.log" >&2
+    grep -v '^$' "$work/$log.log" | tail -n 20 >&2
+  done
+  exit 1
+}
 
 # ordinary_user <name>: as root, creates the user if needed and sets
 # created_user and runas (the command prefix that runs as that user);
