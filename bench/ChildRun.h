@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -74,6 +75,18 @@ inline double ownPeakMiB()
     if (f)
         std::fclose(f);
     return static_cast<double>(kib) / 1024.0;
+}
+
+// In a child: writes ownPeakMiB() to the file the environment variable
+// `reportVariable` names, if it is set.
+inline void reportOwnPeak(const char* reportVariable)
+{
+    if (const char* report = std::getenv(reportVariable)) {
+        if (std::FILE* f = std::fopen(report, "w")) {
+            std::fprintf(f, "%.2f\n", ownPeakMiB());
+            std::fclose(f);
+        }
+    }
 }
 
 // Runs args with its standard output (and, with quiet, its errors) to

@@ -102,12 +102,7 @@ int childWork(int argc, char** argv)
 int childMain(int argc, char** argv)
 {
     const int status = childWork(argc, argv);
-    if (const char* report = std::getenv("COMPOSE_BENCH_REPORT")) {
-        if (std::FILE* f = std::fopen(report, "w")) {
-            std::fprintf(f, "%.2f\n", plimbury::bench::ownPeakMiB());
-            std::fclose(f);
-        }
-    }
+    plimbury::bench::reportOwnPeak("COMPOSE_BENCH_REPORT");
     return status;
 }
 

@@ -198,13 +198,7 @@ int childWork(int argc, char** argv)
 int childMain(int argc, char** argv)
 {
     const int status = childWork(argc, argv);
-    if (const char* report = std::getenv("JPEG_BENCH_REPORT")) {
-        std::FILE* f = std::fopen(report, "w");
-        if (f) {
-            std::fprintf(f, "%.2f\n", ownPeakMiB());
-            std::fclose(f);
-        }
-    }
+    plimbury::bench::reportOwnPeak("JPEG_BENCH_REPORT");
     return status;
 }
 

@@ -156,13 +156,7 @@ int childMain(int argc, char** argv)
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
     }
-    if (const char* report = std::getenv("PICTURE_BENCH_REPORT")) {
-        std::FILE* f = std::fopen(report, "w");
-        if (f) {
-            std::fprintf(f, "%.2f\n", ownPeakMiB());
-            std::fclose(f);
-        }
-    }
+    plimbury::bench::reportOwnPeak("PICTURE_BENCH_REPORT");
     return status;
 }
 
