@@ -126,31 +126,9 @@ touch "$project"
 [ -n "$created_user" ] && chown -R "$created_user:" "$home/store" "$project"
 quarters="256,384 768,384 1280,384 1792,384"
 
-# --- the fit and the background colour on both monitors ------------------------------------
-# Under fill only the tall picture's middle stripe shows; under fit the
-# square is letterboxed in the background colour (navy, #203040).
-# Under stretch the tall picture's top and bottom would show (the top bar
-# covers the top of the left monitor only).
-for mode in "fill tall #000000|red red red red red|256,384 256,760 1280,5 1280,384 1280,760" \
-            "fit square #203040|navy green navy green|60,384 512,384 1084,384 1536,384"; do
-  IFS='|' read -r setting expected points <<<"$mode"
-  read -r fit picture colour <<<"$setting"
-  display=("[display]" "fit=$fit" "background=$colour")
-  write_project 0 "$picture"
-  start
-  expect_screen "$expected" "GNOME, fit=$fit" "$points" 30
-  stop
-done
-
-# --- a picture of its own on each monitor -------------------------------------------------
-display=("[display]" "monitors=each")
-write_project 0 green-yellow red-blue square
-start
-expect_screen "green yellow red blue" "GNOME, monitors=each: the first two entries" "$quarters" 30
-expect_number 2 "monitors=each"
-run --next >/dev/null || fail "--next with monitors=each failed"
-expect_screen "green green green yellow" "GNOME, monitors=each: the third and, wrapping, the first" "$quarters" 30
-stop
+# --- the fit, the background colour and a picture for each monitor ---------------------------
+# The top bar covers the top of the left monitor only.
+check_two_monitors GNOME 30 "256,384 256,760 1280,5 1280,384 1280,760" "60,384 512,384 1084,384 1536,384" "$quarters"
 grep -qi "error" "$work/program.log" && fail "the program reported an error"
 echo "ok: GNOME Shell shows each fit and a picture of its own on each monitor"
 

@@ -99,33 +99,11 @@ touch "$project"
 [ -n "$created_user" ] && chown -R "$created_user:" "$home/store" "$project"
 # The left screen is at 0..639, the right at 700..1339; the panel covers the
 # bottom of the first.
-left="160,200 480,200" right="860,200 1180,200" both="160,200 480,200 860,200 1180,200"
+both="160,200 480,200 860,200 1180,200"
 
-# --- the fit and the background colour on every screen ------------------------------------
-# Under fill only the tall picture's middle stripe shows; under fit the
-# square is letterboxed in the background colour (navy, #203040).
-# Under stretch the tall picture's top and bottom would show (the panel
-# covers the bottom of the left screen only).
-for mode in "fill tall #000000|red red red red red|160,5 160,240 860,5 860,240 860,470" \
-            "fit square #203040|navy green navy green|40,200 320,200 740,200 1020,200"; do
-  IFS='|' read -r setting expected points <<<"$mode"
-  read -r fit picture colour <<<"$setting"
-  display=("[display]" "fit=$fit" "background=$colour")
-  write_project 0 "$picture"
-  start
-  expect_screen "$expected" "Plasma, fit=$fit" "$points" 40
-  stop
-done
-
-# --- a picture of its own on each screen -------------------------------------------------
-display=("[display]" "monitors=each")
-write_project 0 green-yellow red-blue square
-start
-expect_screen "green yellow red blue" "Plasma, monitors=each: the first two entries" "$both" 40
-expect_number 2 "monitors=each"
-run --next >/dev/null || fail "--next with monitors=each failed"
-expect_screen "green green green yellow" "Plasma, monitors=each: the third and, wrapping, the first" "$both" 40
-stop
+# --- the fit, the background colour and a picture for each screen ---------------------------
+# The panel covers the bottom of the left screen only.
+check_two_monitors Plasma 40 "160,5 160,240 860,5 860,240 860,470" "40,200 320,200 740,200 1020,200" "$both"
 
 # --- the tray icon, through Plasma's StatusNotifierItem host -----------------------------
 "${program_env[@]}" QT_QPA_PLATFORM=wayland "${runas[@]}" "$program" /TRAY >>"$work/program.log" 2>&1 &

@@ -109,3 +109,31 @@ make_pictures() {
   convert -size 2x7 xc:'#00ff00' -size 2x6 xc:'#ff0000' -size 2x7 xc:'#0000ff' -append -type TrueColor BMP3:"$p/tall.bmp"
   convert -size 50x100 xc:'#00ff00' xc:'#0000ff' +append -type TrueColor BMP3:"$p/small.bmp"
 }
+
+# check_two_monitors <desktop> <seconds> <fill points> <fit points> <halves>:
+# on a desktop of two monitors side by side, fill shows only the tall
+# picture's middle stripe (red at every fill point; put some where stretch
+# would show its top or bottom), fit letterboxes the square in navy bands
+# (fit points: a band, the picture, on each monitor in turn), and
+# monitors=each gives each monitor its own entry (halves: the middles of the
+# left and right halves of each monitor), then --next the next two.
+check_two_monitors() {
+  local desktop=$1 seconds=$2 mode setting expected points fit picture colour
+  for mode in "fill tall #000000|red red red red red|$3" "fit square #203040|navy green navy green|$4"; do
+    IFS='|' read -r setting expected points <<<"$mode"
+    read -r fit picture colour <<<"$setting"
+    display=("[display]" "fit=$fit" "background=$colour")
+    write_project 0 "$picture"
+    start
+    expect_screen "$expected" "$desktop, fit=$fit" "$points" "$seconds"
+    stop
+  done
+  display=("[display]" "monitors=each")
+  write_project 0 green-yellow red-blue square
+  start
+  expect_screen "green yellow red blue" "$desktop, monitors=each: the first two entries" "$5" "$seconds"
+  expect_number 2 "$desktop, monitors=each"
+  run --next >/dev/null || fail "--next with monitors=each failed"
+  expect_screen "green green green yellow" "$desktop, monitors=each: the third and, wrapping, the first" "$5" "$seconds"
+  stop
+}
