@@ -173,29 +173,36 @@ click 158 154   # the wallpaper page
 click 239 314
 type_text 5
 click 171 467   # "Save  and  Run"
-dialog=""
-for _ in $(seq 100); do
-  dialog=$(visible | grep -vx "$main" | head -n 1)
-  [ -n "$dialog" ] && break
-  sleep 0.1
-done
-[ -n "$dialog" ] || fail "Save and Run opened no file dialog"
+# The file dialog: the program's other visible window, as wide as a dialog
+# (not a window Qt makes and drops on the way), with its absolute corner
+# (xwininfo's: xdotool counts the shell's frame twice). False while none is up.
+dialog_up() {
+  local id info
+  for id in $(visible | grep -vx "$main"); do
+    info=$("${user_env[@]}" DISPLAY="$xwayland" XAUTHORITY="$xauthority" "${runas[@]}" xwininfo -id "$id" 2>/dev/null) ||
+      continue
+    grep -q 'Map State: IsViewable' <<<"$info" || continue
+    dialog_x=$(sed -n 's/.*Absolute upper-left X: *\(-*[0-9]*\).*/\1/p' <<<"$info")
+    dialog_y=$(sed -n 's/.*Absolute upper-left Y: *\(-*[0-9]*\).*/\1/p' <<<"$info")
+    dialog_width=$(sed -n 's/.*Width: *\([0-9]*\).*/\1/p' <<<"$info")
+    [ "${dialog_width:-0}" -ge 300 ] && return 0
+  done
+  return 1
+}
+for _ in $(seq 200); do dialog_up && break; sleep 0.1; done
+dialog_up || fail "Save and Run opened no file dialog"
 # The file name is typed once the dialog has the keyboard: a click on its
 # title bar (the shell draws it above the window) gives it, and leaves the
 # name field, which has the focus inside, as it is. Once more if the first
 # keys went elsewhere.
 hidden=""
 for attempt in 1 2; do
-  # xwininfo's absolute corner: xdotool counts the shell's frame in twice.
-  info=$("${user_env[@]}" DISPLAY="$xwayland" XAUTHORITY="$xauthority" "${runas[@]}" xwininfo -id "$dialog")
-  dialog_x=$(sed -n 's/.*Absolute upper-left X: *\(-*[0-9]*\).*/\1/p' <<<"$info")
-  dialog_y=$(sed -n 's/.*Absolute upper-left Y: *\(-*[0-9]*\).*/\1/p' <<<"$info")
-  dialog_width=$(sed -n 's/.*Width: *\([0-9]*\).*/\1/p' <<<"$info")
+  dialog_up || break
   DISPLAY=":$xdisplay" xdotool mousemove $((dialog_x + dialog_width / 2)) $((dialog_y - 18)) click 1
   sleep 0.5
   type_text "$home/first.lmv"
   DISPLAY=":$xdisplay" xdotool key Return
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     [ -z "$(visible)" ] && { hidden=yes; break 2; }
     sleep 0.1
   done
