@@ -153,17 +153,8 @@ void decodeHeifFile(const std::string& path, RowSink& sink)
     // second whole copy of the picture. The planes are interleaved a band
     // at a time. The container's rotation, mirroring and crop are applied
     // by libheif; an EXIF orientation in the file only repeats them.
-    // Strict, as the JPEG decoder treats warnings as errors: a damaged tile
-    // fails the picture instead of leaving part of it undecoded (whatever the
-    // memory held).
-    heif_decoding_options* options = heif_decoding_options_alloc();
-    if (!options)
-        throwDecodeError(PictureFormat::Heif, path, "out of memory");
-    options->strict_decoding = 1;
     heif_image* decoded = nullptr;
-    const heif_error decodeError = heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, options);
-    heif_decoding_options_free(options);
-    check(decodeError);
+    check(heif_decode_image(primary, &decoded, heif_colorspace_RGB, heif_chroma_444, nullptr));
     Image image(decoded);
     // The compressed data and the file's structure are not needed any more.
     handle.reset();
