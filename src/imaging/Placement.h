@@ -43,6 +43,12 @@ struct PixelRect {
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
+// The order monitors take pictures in: left to right, then top to bottom.
+inline bool leftThenTop(const PixelRect& a, const PixelRect& b)
+{
+    return a.x != b.x ? a.x < b.x : a.y < b.y;
+}
+
 // The part of the picture shown (`source`, in picture pixels) and where it is
 // drawn on the monitor (`target`, in monitor pixels, inside the monitor); the
 // rest of the monitor shows the background colour. For Tile the target is the

@@ -432,9 +432,8 @@ std::vector<MonitorArea> swayOutputsOf(std::string_view reply)
             throw Error("swaymsg gave an output without its rect");
         areas.push_back({name->text, {whole(*rect, "x"), whole(*rect, "y"), whole(*rect, "width"), whole(*rect, "height")}});
     }
-    std::stable_sort(areas.begin(), areas.end(), [](const MonitorArea& a, const MonitorArea& b) {
-        return a.area.x != b.area.x ? a.area.x < b.area.x : a.area.y < b.area.y;
-    });
+    std::stable_sort(areas.begin(), areas.end(),
+                     [](const MonitorArea& a, const MonitorArea& b) { return leftThenTop(a.area, b.area); });
     return areas;
 }
 

@@ -170,7 +170,7 @@ std::vector<const Monitor*> ownPictureMonitors(const std::vector<Monitor>& monit
             leaves.push_back(&m);
     }
     std::stable_sort(leaves.begin(), leaves.end(), [](const Monitor* a, const Monitor* b) {
-        return a->x != b->x ? a->x < b->x : a->y < b->y;
+        return leftThenTop({a->x, a->y, a->width, a->height}, {b->x, b->y, b->width, b->height});
     });
     return leaves;
 }

@@ -31,11 +31,8 @@ inline std::vector<std::size_t> leftToRight(const std::vector<PixelRect>& monito
     std::vector<std::size_t> order(monitors.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&monitors](std::size_t a, std::size_t b) {
-        const PixelRect& l = monitors[a];
-        const PixelRect& r = monitors[b];
-        return l.x != r.x ? l.x < r.x : l.y < r.y;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&monitors](std::size_t a, std::size_t b) { return leftThenTop(monitors[a], monitors[b]); });
     return order;
 }
 
